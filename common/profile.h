@@ -1,0 +1,34 @@
+#pragma once
+// The settings-file engine: the three profile operations both programs use, over the classic
+// "[section]" / "key=value" text format with CR LF line ends.
+//
+// Section and key names are byte strings in the file's encoding (code page 932 for the
+// Japanese key names: see text_encoding.h).
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pellarin {
+
+// The value of `key` in `section`, with blanks at both ends and one pair of enclosing quotes
+// removed, cut to bufferSize - 1 bytes. A missing file, section or key gives defaultValue
+// (cut the same way).
+std::string readProfileString(std::string_view section, std::string_view key,
+                              std::string_view defaultValue, std::size_t bufferSize,
+                              const std::filesystem::path& file);
+
+// The leading integer of the value (optional sign, decimal digits); 0 when the value starts with
+// no digit; defaultValue only when the key is missing.
+int readProfileInt(std::string_view section, std::string_view key, int defaultValue,
+                   const std::filesystem::path& file);
+
+// Stores value under key, creating the file, the section or the key as needed and leaving every
+// other byte of the file as it was. The file is replaced atomically. Returns false, and changes
+// nothing, when the write cannot be done safely (a value holding CR or LF, an unreadable file,
+// a folder in the file's place, a full disk).
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        const std::filesystem::path& file);
+
+}  // namespace pellarin

@@ -1,0 +1,44 @@
+#include "common/work_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+#include "common/system_names.h"
+
+namespace pellarin {
+
+namespace {
+std::filesystem::path configHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg != '\0') return xdg;
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home != nullptr ? home : "") / ".config";
+}
+}  // namespace
+
+std::filesystem::path workFolder() { return configHome() / kWorkFolderName; }
+
+bool createWorkFolder() {
+  const std::filesystem::path folder = workFolder();
+  std::error_code error;
+  std::filesystem::create_directories(folder.parent_path(), error);
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  return std::filesystem::is_directory(folder, error);
+}
+
+std::filesystem::path settingsFilePath() { return workFolder() / kSettingsFileName; }
+
+std::filesystem::path pictureFilePath() { return workFolder() / kPictureFileName; }
+
+std::filesystem::path programFolder() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::filesystem::current_path(error);
+  return exe.parent_path();
+}
+
+}  // namespace pellarin
