@@ -3,6 +3,7 @@
 // One user-interface thread touches these; there are no locks.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,27 @@ inline std::string musicFolder;
 inline std::int32_t cursorHideResult = 0;
 // Result of the latest recorded system call.
 inline std::int32_t lastApiResult = 0;
+
+// The settings helpers. Section and key names are UTF-8 here and go to the file in code page
+// 932; values are stored byte for byte as given.
+
+// The value of key in section (blanks and one pair of quotes removed, at most 255 bytes);
+// empty when the file, the section or the key is missing.
+std::string readSetting(std::string_view section, std::string_view key,
+                        const std::filesystem::path& file);
+
+// Stores value; the result goes to lastApiResult (non-zero on success), nothing is reported.
+// Names are cut to 128 characters.
+void writeSetting(std::string_view section, std::string_view key, std::string_view value,
+                  const std::filesystem::path& file);
+
+// Fills musicKind, cdRepeatTrack, musicFile and musicFolder from the settings file.
+void loadSettings();
+
+// True only for a regular file that can be opened for reading; never blocks.
+bool fileExists(std::string_view path);
+
+// The folder part of a path, without a trailing separator; empty when there is none.
+std::string folderOfPath(std::string_view path);
 
 }  // namespace pellarin::Quorvane_B
