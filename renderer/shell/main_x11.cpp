@@ -1,0 +1,8 @@
+// The renderer program on X11.
+#include "renderer/shell/renderer_platform_x11.h"
+#include "renderer/shell/renderer_shell.h"
+
+int main() {
+  const auto platform = pellarin::makeX11RendererPlatform();
+  return pellarin::runRenderer(*platform);
+}

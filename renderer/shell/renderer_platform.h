@@ -1,0 +1,85 @@
+#pragma once
+// What the renderer shell needs from the platform: a counter, the pointer, one popup window and
+// its events, and an OpenGL context on that window. The shell decides everything; an
+// implementation only carries the calls over to its window system.
+
+#include <cstdint>
+
+#include "renderer/shell/window_messages.h"
+
+namespace pellarin {
+
+class RendererPlatform;
+
+// Opaque handles owned by the platform: the window's drawing surface and an OpenGL context.
+using DeviceContextHandle = void*;
+using RenderContextHandle = void*;
+
+// The window procedure a platform calls for the messages it sends while one of its calls runs
+// (creation, showing, destruction, default handling).
+using WindowProcedure = std::intptr_t (*)(RendererPlatform& platform, const WindowMessage& message);
+
+// The pixel format asked for; the numbering follows the Windows descriptor.
+inline constexpr std::uint32_t kPixelFormatDoubleBuffer = 0x01;
+inline constexpr std::uint32_t kPixelFormatDrawToWindow = 0x04;
+inline constexpr std::uint32_t kPixelFormatSupportOpenGL = 0x20;
+inline constexpr std::uint8_t kPixelTypeRgba = 0;
+inline constexpr std::uint8_t kMainPlane = 0;
+
+struct PixelFormatDescriptor {
+  std::uint16_t size = 40;
+  std::uint16_t version = 1;
+  std::uint32_t flags = 0;
+  std::uint8_t pixelType = kPixelTypeRgba;
+  std::uint8_t colorBits = 0;
+  std::uint8_t depthBits = 0;
+  std::uint8_t stencilBits = 0;
+  std::uint8_t auxBuffers = 0;
+  std::uint8_t layerType = kMainPlane;
+};
+
+class RendererPlatform {
+ public:
+  virtual ~RendererPlatform() = default;
+
+  // Monotonic counter: ticks per second, and the current tick.
+  virtual std::int64_t counterFrequency() = 0;
+  virtual std::int64_t readCounter() = 0;
+
+  // Shows or hides the mouse pointer while the renderer runs.
+  virtual void showPointer(bool visible) = 0;
+
+  // Makes the window system ready for windows of this class. False when it cannot.
+  virtual bool registerWindowClass(const char* className) = 0;
+  // Creates the popup window, unmapped. Before returning, sends kWmCreate and then one kWmSize
+  // with the window's real client size to `procedure`. False when no window could be made.
+  virtual bool createWindow(const char* className, const char* title, int x, int y, int width,
+                            int height, WindowProcedure procedure) = 0;
+  // Maps the window and takes the keyboard.
+  virtual void showWindow() = 0;
+  // Sends kWmDestroy to the window procedure, then removes the window. Does nothing when there
+  // is no window.
+  virtual void destroyWindow() = 0;
+  // What the window system does with a message the window procedure leaves alone
+  // (kWmClose destroys the window).
+  virtual std::intptr_t defaultWindowProcedure(const WindowMessage& message) = 0;
+  // The next window or input event, translated; false when none is pending. Never waits.
+  virtual bool nextEvent(WindowMessage& message) = 0;
+
+  virtual DeviceContextHandle getDeviceContext() = 0;
+  virtual int screenBitsPerPixel(DeviceContextHandle deviceContext) = 0;
+  // A format number for the descriptor, 0 when nothing matches.
+  virtual int choosePixelFormat(DeviceContextHandle deviceContext,
+                                const PixelFormatDescriptor& descriptor) = 0;
+  virtual bool setPixelFormat(DeviceContextHandle deviceContext, int format,
+                              const PixelFormatDescriptor& descriptor) = 0;
+  virtual RenderContextHandle createRenderContext(DeviceContextHandle deviceContext) = 0;
+  // A null render context releases the current one.
+  virtual bool makeCurrent(DeviceContextHandle deviceContext,
+                           RenderContextHandle renderContext) = 0;
+  virtual void deleteRenderContext(RenderContextHandle renderContext) = 0;
+  virtual void setViewport(int x, int y, int width, int height) = 0;
+  virtual void swapBuffers(DeviceContextHandle deviceContext) = 0;
+};
+
+}  // namespace pellarin

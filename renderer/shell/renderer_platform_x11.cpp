@@ -1,0 +1,482 @@
+#include "renderer/shell/renderer_platform_x11.h"
+
+#include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#ifdef PELLARIN_HAVE_XFIXES
+#include <X11/extensions/Xfixes.h>
+#endif
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "common/debug_log.h"
+#include "renderer/shell/key_translation_x11.h"
+
+namespace pellarin {
+
+namespace {
+
+// Window sizes travel as 16-bit values and positions as signed 16-bit ones.
+constexpr int kLargestWindowSide = 32767;
+constexpr int kSmallestPosition = -32768;
+constexpr int kLargestPosition = 32767;
+constexpr std::chrono::milliseconds kMapWait{2000};
+constexpr std::chrono::milliseconds kGrabWait{1000};
+constexpr std::chrono::milliseconds kRetryPause{10};
+
+constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                               PointerMotionMask | ExposureMask | StructureNotifyMask;
+
+int onXError(Display* display, XErrorEvent* error) {
+  char text[256] = {};
+  XGetErrorText(display, error->error_code, text, sizeof text);
+  debugLog("X error: %s (request %d.%d, resource 0x%lx)\n", text, error->request_code,
+           error->minor_code, error->resourceid);
+  return 0;
+}
+
+int onIoError(Display*) {
+  debugLog("X connection lost\n");
+  return 0;
+}
+
+class X11RendererPlatform final : public RendererPlatform {
+ public:
+  X11RendererPlatform() {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) {
+      debugLog("Cannot open the X display\n");
+      return;
+    }
+    XSetErrorHandler(&onXError);
+    // Both handlers return, so a lost connection comes back to us as a flag instead of
+    // ending the process from inside Xlib.
+    XSetIOErrorHandler(&onIoError);
+    XSetIOErrorExitHandler(display_, &onIoErrorExit, this);
+    screen_ = DefaultScreen(display_);
+    root_ = RootWindow(display_, screen_);
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(display_, True, &detectable);
+    if (!detectable) debugLog("Held keys will repeat with key releases\n");
+#ifdef PELLARIN_HAVE_XFIXES
+    int eventBase = 0;
+    int errorBase = 0;
+    xfixes_ = XFixesQueryExtension(display_, &eventBase, &errorBase);
+#endif
+    wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+    wmDeleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+    netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
+    netWmPid_ = XInternAtom(display_, "_NET_WM_PID", False);
+    utf8String_ = XInternAtom(display_, "UTF8_STRING", False);
+  }
+
+  ~X11RendererPlatform() override {
+    if (!usable()) return;  // a dead connection is released with the process
+    if (window_ != 0) XDestroyWindow(display_, window_);
+    if (blankCursor_ != 0) XFreeCursor(display_, blankCursor_);
+    if (colormap_ != 0) XFreeColormap(display_, colormap_);
+    XCloseDisplay(display_);
+  }
+
+  X11RendererPlatform(const X11RendererPlatform&) = delete;
+  X11RendererPlatform& operator=(const X11RendererPlatform&) = delete;
+
+  std::int64_t counterFrequency() override {
+    return 1'000'000'000;
+  }
+
+  std::int64_t readCounter() override {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  }
+
+  void showPointer(bool visible) override {
+    pointerHidden_ = !visible;
+    if (!usable()) return;
+    if (window_ != 0 && !windowGone_) {
+      if (pointerHidden_) {
+        XDefineCursor(display_, window_, blankCursor());
+      } else {
+        XUndefineCursor(display_, window_);
+      }
+    }
+#ifdef PELLARIN_HAVE_XFIXES
+    if (xfixes_ && pointerHidden_ != xfixesHidden_) {
+      if (pointerHidden_) {
+        XFixesHideCursor(display_, root_);
+      } else {
+        XFixesShowCursor(display_, root_);
+      }
+      xfixesHidden_ = pointerHidden_;
+    }
+#endif
+    XFlush(display_);
+  }
+
+  bool registerWindowClass(const char*) override {
+    return usable();
+  }
+
+  bool createWindow(const char* className, const char* title, int x, int y, int width, int height,
+                    WindowProcedure procedure) override {
+    if (!usable() || window_ != 0) return false;
+    procedure_ = procedure;
+    className_ = className;
+    title_ = title;
+    x_ = std::clamp(x, kSmallestPosition, kLargestPosition);
+    y_ = std::clamp(y, kSmallestPosition, kLargestPosition);
+    width_ = std::clamp(width, 1, kLargestWindowSide);
+    height_ = std::clamp(height, 1, kLargestWindowSide);
+    // The window gets its visual when the pixel format is set during this message.
+    procedure_(*this, WindowMessage{kWmCreate, 0, 0});
+    if (window_ == 0 && usable()) makeXWindow(nullptr);
+    if (window_ == 0) return false;
+    procedure_(*this, WindowMessage{kWmSize, 0,
+                                    packWords(static_cast<unsigned>(width_),
+                                              static_cast<unsigned>(height_))});
+    return true;
+  }
+
+  void showWindow() override {
+    if (!usable() || window_ == 0) return;
+    XMapRaised(display_, window_);
+    waitForMap();
+    XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+    grabKeyboard();
+  }
+
+  void destroyWindow() override {
+    if (window_ == 0 || destroying_) return;
+    destroying_ = true;
+    procedure_(*this, WindowMessage{kWmDestroy, 0, 0});
+    if (usable() && !windowGone_) {
+      XUngrabKeyboard(display_, CurrentTime);
+      XDestroyWindow(display_, window_);
+      XFlush(display_);
+    }
+    window_ = 0;
+    destroying_ = false;
+  }
+
+  std::intptr_t defaultWindowProcedure(const WindowMessage& message) override {
+    if (message.message == kWmClose) destroyWindow();
+    return 0;
+  }
+
+  bool nextEvent(WindowMessage& message) override {
+    while (usable() && XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (translate(event, message)) return true;
+    }
+    if (!usable() && window_ != 0) {
+      // Killed by the server (another client ended our connection): the window is gone.
+      windowGone_ = true;
+      destroyWindow();
+    }
+    return false;
+  }
+
+  DeviceContextHandle getDeviceContext() override {
+    return this;
+  }
+
+  int screenBitsPerPixel(DeviceContextHandle) override {
+    return usable() ? DefaultDepth(display_, screen_) : 0;
+  }
+
+  int choosePixelFormat(DeviceContextHandle, const PixelFormatDescriptor& descriptor) override {
+    if (!usable()) return 0;
+    XVisualInfo wanted{};
+    wanted.screen = screen_;
+    wanted.depth = descriptor.colorBits;
+    int count = 0;
+    XVisualInfo* visuals =
+        XGetVisualInfo(display_, VisualScreenMask | VisualDepthMask, &wanted, &count);
+    int best = 0;
+    long bestCost = LONG_MAX;
+    for (int i = 0; i < count; ++i) {
+      const long cost = formatCost(visuals[i], descriptor);
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = static_cast<int>(visuals[i].visualid);
+      }
+    }
+    if (visuals != nullptr) XFree(visuals);
+    return best;
+  }
+
+  bool setPixelFormat(DeviceContextHandle, int format, const PixelFormatDescriptor&) override {
+    if (!usable() || format <= 0) return false;
+    if (window_ != 0) return haveVisual_ && static_cast<int>(visualInfo_.visualid) == format;
+    XVisualInfo wanted{};
+    wanted.screen = screen_;
+    wanted.visualid = static_cast<VisualID>(format);
+    int count = 0;
+    XVisualInfo* visuals =
+        XGetVisualInfo(display_, VisualScreenMask | VisualIDMask, &wanted, &count);
+    if (visuals == nullptr) return false;
+    visualInfo_ = visuals[0];
+    haveVisual_ = true;
+    XFree(visuals);
+    makeXWindow(&visualInfo_);
+    return window_ != 0;
+  }
+
+  RenderContextHandle createRenderContext(DeviceContextHandle) override {
+    if (!usable() || window_ == 0 || !haveVisual_) return nullptr;
+    return glXCreateContext(display_, &visualInfo_, nullptr, True);
+  }
+
+  bool makeCurrent(DeviceContextHandle, RenderContextHandle renderContext) override {
+    if (!usable()) return false;
+    if (renderContext == nullptr) return glXMakeCurrent(display_, None, nullptr) == True;
+    if (window_ == 0) return false;
+    const bool made =
+        glXMakeCurrent(display_, window_, static_cast<GLXContext>(renderContext)) == True;
+    if (made) fitViewportLimit();
+    return made;
+  }
+
+  void deleteRenderContext(RenderContextHandle renderContext) override {
+    if (!usable() || renderContext == nullptr) return;
+    glXDestroyContext(display_, static_cast<GLXContext>(renderContext));
+  }
+
+  void setViewport(int x, int y, int width, int height) override {
+    glViewport(x, y, width, height);
+  }
+
+  void swapBuffers(DeviceContextHandle) override {
+    if (usable() && window_ != 0 && !windowGone_) glXSwapBuffers(display_, window_);
+  }
+
+ private:
+  static void onIoErrorExit(Display*, void* self) {
+    static_cast<X11RendererPlatform*>(self)->connectionLost_ = true;
+  }
+
+  bool usable() const {
+    return display_ != nullptr && !connectionLost_;
+  }
+
+  // How far a visual is from the descriptor; LONG_MAX when it cannot serve at all.
+  long formatCost(XVisualInfo& visual, const PixelFormatDescriptor& descriptor) {
+    auto config = [&](int attribute) {
+      int value = 0;
+      return glXGetConfig(display_, &visual, attribute, &value) == 0 ? value : -1;
+    };
+    if (config(GLX_USE_GL) != 1) return LONG_MAX;
+    if ((config(GLX_RGBA) == 1) != (descriptor.pixelType == kPixelTypeRgba)) return LONG_MAX;
+    const bool doubleBuffer = (descriptor.flags & kPixelFormatDoubleBuffer) != 0;
+    if ((config(GLX_DOUBLEBUFFER) == 1) != doubleBuffer) return LONG_MAX;
+    if (config(GLX_LEVEL) != descriptor.layerType) return LONG_MAX;
+    const int depth = config(GLX_DEPTH_SIZE);
+    const int stencil = config(GLX_STENCIL_SIZE);
+    const int aux = config(GLX_AUX_BUFFERS);
+    if (depth < descriptor.depthBits || stencil < descriptor.stencilBits ||
+        aux < descriptor.auxBuffers) {
+      return LONG_MAX;
+    }
+    // Closest depth buffer first, then the fewest buffers nobody asked for.
+    long cost = 100L * (depth - descriptor.depthBits);
+    cost += 10L * (stencil - descriptor.stencilBits) + (aux - descriptor.auxBuffers);
+    cost += config(GLX_ACCUM_RED_SIZE) + config(GLX_ACCUM_GREEN_SIZE) +
+            config(GLX_ACCUM_BLUE_SIZE) + config(GLX_ACCUM_ALPHA_SIZE);
+    if (visual.c_class != TrueColor) cost += 100000;
+    return cost;
+  }
+
+  void makeXWindow(const XVisualInfo* visual) {
+    Visual* xVisual = visual != nullptr ? visual->visual : DefaultVisual(display_, screen_);
+    const int depth = visual != nullptr ? visual->depth : DefaultDepth(display_, screen_);
+    colormap_ = XCreateColormap(display_, root_, xVisual, AllocNone);
+    XSetWindowAttributes attributes{};
+    unsigned long mask =
+        CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask;
+    attributes.override_redirect = True;
+    attributes.colormap = colormap_;
+    attributes.border_pixel = 0;
+    attributes.background_pixmap = None;
+    attributes.event_mask = kWindowEvents;
+    if (pointerHidden_) {
+      attributes.cursor = blankCursor();
+      mask |= CWCursor;
+    }
+    window_ = XCreateWindow(display_, root_, x_, y_, static_cast<unsigned>(width_),
+                            static_cast<unsigned>(height_), 0, depth, InputOutput, xVisual, mask,
+                            &attributes);
+    if (window_ == 0) return;
+    nameWindow();
+  }
+
+  // Title in both encodings and the class, so other programs find the window by either.
+  void nameWindow() {
+    XStoreName(display_, window_, title_.c_str());
+    XChangeProperty(display_, window_, netWmName_, utf8String_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title_.data()),
+                    static_cast<int>(title_.size()));
+    std::string name = className_;
+    std::string type = className_;
+    XClassHint hint{name.data(), type.data()};
+    XSetClassHint(display_, window_, &hint);
+    XSetWMProtocols(display_, window_, &wmDeleteWindow_, 1);
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+    XChangeProperty(display_, window_, netWmPid_, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+  }
+
+  // OpenGL cannot draw into more than its largest viewport; the window never exceeds it.
+  void fitViewportLimit() {
+    GLint limits[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
+    if (limits[0] <= 0 || limits[1] <= 0) return;
+    const int width = std::min(width_, static_cast<int>(limits[0]));
+    const int height = std::min(height_, static_cast<int>(limits[1]));
+    if (width == width_ && height == height_) return;
+    width_ = width;
+    height_ = height;
+    XResizeWindow(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+  }
+
+  Cursor blankCursor() {
+    if (blankCursor_ == 0) {
+      static const char noBits[1] = {0};
+      const Pixmap empty = XCreateBitmapFromData(display_, root_, noBits, 1, 1);
+      XColor black{};
+      blankCursor_ = XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0);
+      XFreePixmap(display_, empty);
+    }
+    return blankCursor_;
+  }
+
+  void waitForMap() {
+    const auto deadline = std::chrono::steady_clock::now() + kMapWait;
+    XEvent event;
+    while (usable() && !XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        debugLog("The window was not mapped in time\n");
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  // Another client may hold the keyboard for a moment (a menu, a key binding); try again
+  // briefly before going on without the grab.
+  void grabKeyboard() {
+    const auto deadline = std::chrono::steady_clock::now() + kGrabWait;
+    while (usable()) {
+      const int result =
+          XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+      if (result == GrabSuccess) return;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        debugLog("Keyboard grab failed: %d\n", result);
+        return;
+      }
+      std::this_thread::sleep_for(kRetryPause);
+    }
+  }
+
+  bool translate(XEvent& event, WindowMessage& message) {
+    if (event.type == MappingNotify) {
+      XRefreshKeyboardMapping(&event.xmapping);
+      return false;
+    }
+    if (window_ == 0 || event.xany.window != window_) return false;
+    switch (event.type) {
+      case Expose:
+        if (event.xexpose.count != 0) return false;
+        message = WindowMessage{kWmPaint, 0, 0};
+        return true;
+      case ConfigureNotify:
+        if (event.xconfigure.width == width_ && event.xconfigure.height == height_) return false;
+        width_ = event.xconfigure.width;
+        height_ = event.xconfigure.height;
+        message = WindowMessage{
+            kWmSize, 0, packWords(static_cast<unsigned>(width_), static_cast<unsigned>(height_))};
+        return true;
+      case KeyPress:
+      case KeyRelease: {
+        const unsigned key = virtualKeyFromKeysym(XLookupKeysym(&event.xkey, 0));
+        if (key == 0) return false;
+        message = WindowMessage{event.type == KeyPress ? kWmKeyDown : kWmKeyUp, key, 0};
+        return true;
+      }
+      case ButtonPress:
+      case ButtonRelease:
+        if (event.xbutton.button != Button1) return false;
+        message = WindowMessage{event.type == ButtonPress ? kWmLButtonDown : kWmLButtonUp, 0,
+                                packWords(static_cast<unsigned>(event.xbutton.x),
+                                          static_cast<unsigned>(event.xbutton.y))};
+        return true;
+      case MotionNotify:
+        message = WindowMessage{kWmMouseMove, 0,
+                                packWords(static_cast<unsigned>(event.xmotion.x),
+                                          static_cast<unsigned>(event.xmotion.y))};
+        return true;
+      case ClientMessage:
+        if (event.xclient.message_type != wmProtocols_ || event.xclient.format != 32 ||
+            static_cast<Atom>(event.xclient.data.l[0]) != wmDeleteWindow_) {
+          return false;
+        }
+        message = WindowMessage{kWmClose, 0, 0};
+        return true;
+      case DestroyNotify:
+        // Destroyed by another client: the procedure hears of it as from any destruction.
+        if (event.xdestroywindow.window == window_) {
+          windowGone_ = true;
+          destroyWindow();
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  Display* display_ = nullptr;
+  int screen_ = 0;
+  Window root_ = 0;
+  Window window_ = 0;
+  Colormap colormap_ = 0;
+  Cursor blankCursor_ = 0;
+  XVisualInfo visualInfo_{};
+  bool haveVisual_ = false;
+  bool connectionLost_ = false;
+  bool windowGone_ = false;
+  bool destroying_ = false;
+  bool pointerHidden_ = false;
+  bool xfixes_ = false;
+  bool xfixesHidden_ = false;
+  Atom wmProtocols_ = 0;
+  Atom wmDeleteWindow_ = 0;
+  Atom netWmName_ = 0;
+  Atom netWmPid_ = 0;
+  Atom utf8String_ = 0;
+  WindowProcedure procedure_ = nullptr;
+  std::string className_;
+  std::string title_;
+  int x_ = 0;
+  int y_ = 0;
+  int width_ = 1;
+  int height_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<RendererPlatform> makeX11RendererPlatform() {
+  return std::make_unique<X11RendererPlatform>();
+}
+
+}  // namespace pellarin

@@ -1,0 +1,47 @@
+#pragma once
+// The renderer's start-up, frame timer, message loop and window procedure, over a
+// RendererPlatform. All of it works on rendererState and runs on the main thread.
+
+#include <cstdint>
+
+#include "renderer/shell/renderer_platform.h"
+#include "renderer/shell/window_messages.h"
+
+namespace pellarin {
+
+// The whole life of the renderer: settings, window, scene, message loop, teardown.
+// Returns the exit code carried by the quit message, or 0 when start-up fails.
+int runRenderer(RendererPlatform& platform);
+
+// Reads the window size from the settings file into screenWidth and screenHeight
+// (0 or a missing key gives 1024 x 768; other values, negative ones too, are kept).
+void readScreenSize();
+
+// Updates elapsedSeconds and frameSeconds from the platform's counter.
+void measureFrameTime(RendererPlatform& platform);
+
+// Runs the queue until the quit message and returns its code. A frame is requested whenever
+// nothing else is pending.
+int runMessageLoop(RendererPlatform& platform);
+
+// The queue the loop reads: the platform's events, the posted quit message and the repaint
+// that an invalid window asks for.
+bool peekMessage(RendererPlatform& platform, WindowMessage& message, bool remove);
+void postQuitMessage(int exitCode);
+void invalidateWindow();
+void validateWindow();
+
+std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage& message);
+
+// One frame: timing, camera, scene step, drawing, presentation.
+void runFrame(RendererPlatform& platform);
+
+void setKeyState(unsigned virtualKey, bool held);
+void setPolygonMode(unsigned int mode);
+std::int32_t getOptionBits();
+void setOptionBits(std::int32_t bits);
+
+// Puts rendererState, the queue and the pixel format back to their values at process start.
+void resetRendererShell();
+
+}  // namespace pellarin

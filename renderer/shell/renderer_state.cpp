@@ -1,0 +1,7 @@
+#include "renderer/shell/renderer_state.h"
+
+namespace pellarin {
+
+RendererState rendererState;
+
+}  // namespace pellarin
