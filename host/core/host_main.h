@@ -1,0 +1,33 @@
+#pragma once
+// Main: the host's start-up, from the command line to the mode's first form.
+
+#include <filesystem>
+#include <string_view>
+
+#include "host/core/pointer_control.h"
+#include "host/core/screen_metrics.h"
+#include "host/core/start_up_forms.h"
+#include "host/core/user_message.h"
+#include "host/core/window_finder.h"
+
+namespace pellarin::Quorvane_B {
+
+struct MainServices {
+  WindowFinder& windows;
+  PointerControl& pointer;
+  ScreenMetrics& screen;
+  UserMessage& messages;
+  StartUpForms& forms;
+  // Where the host and its companion files lie.
+  std::filesystem::path programFolder;
+};
+
+enum class MainResult {
+  End,          // the program ends now
+  KeepRunning,  // a form is loaded: the program lives on in its event loop
+};
+
+// commandLine is the argument text without the program name ("/S", "/p 1234", "/c:5678").
+MainResult Main(std::string_view commandLine, MainServices& services);
+
+}  // namespace pellarin::Quorvane_B

@@ -1,0 +1,116 @@
+#include "host/core/quorvane_b.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "common/profile.h"
+#include "common/system_names.h"
+#include "common/text_encoding.h"
+#include "common/work_folder.h"
+#include "host/core/basic_numbers.h"
+#include "host/core/path_separators.h"
+
+namespace pellarin::Quorvane_B {
+
+namespace {
+
+constexpr std::size_t kValueBufferSize = 256;
+constexpr std::size_t kNameFieldCharacters = 128;
+
+// The first `count` characters of a UTF-8 text (a character is one code point).
+std::string_view firstCharacters(std::string_view utf8, std::size_t count) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if ((byte & 0xC0) != 0x80) {
+      if (characters == count) return utf8.substr(0, i);
+      ++characters;
+    }
+  }
+  return utf8;
+}
+
+// Names go to the file in code page 932. A name without a code page 932 form cannot be in the
+// file, so it reads as missing and is never written.
+std::optional<std::string> fileName(std::string_view utf8) {
+  return utf8ToCp932(utf8);
+}
+
+// Sets target to the integer part of text; an empty text gives 0, a text that is not a number or
+// does not fit leaves target as it was.
+void setIntegerFromText(std::int16_t& target, const std::string& text) {
+  if (text.empty()) {
+    target = 0;
+    return;
+  }
+  const std::optional<double> number = wholeTextNumber(text);
+  if (!number) return;
+  if (const std::optional<std::int16_t> whole = integerPartToInt16(*number)) target = *whole;
+}
+
+}  // namespace
+
+std::string readSetting(std::string_view section, std::string_view key,
+                        const std::filesystem::path& file) {
+  const std::optional<std::string> sectionName = fileName(section);
+  const std::optional<std::string> keyName = fileName(key);
+  if (!sectionName || !keyName) return {};
+  return readProfileString(*sectionName, *keyName, "", kValueBufferSize, file);
+}
+
+void writeSetting(std::string_view section, std::string_view key, std::string_view value,
+                  const std::filesystem::path& file) {
+  const std::optional<std::string> sectionName =
+      fileName(firstCharacters(section, kNameFieldCharacters));
+  const std::optional<std::string> keyName = fileName(firstCharacters(key, kNameFieldCharacters));
+  if (!sectionName || !keyName) {
+    lastApiResult = 0;
+    return;
+  }
+  lastApiResult = writeProfileString(*sectionName, *keyName, value, file) ? 1 : 0;
+}
+
+void loadSettings() {
+  const std::filesystem::path file = settingsFilePath();
+  setIntegerFromText(musicKind, readSetting(kSettingsSection, kMusicKindKey, file));
+  setIntegerFromText(cdRepeatTrack, readSetting(kSettingsSection, kRepeatTrackKey, file));
+
+  const std::string text = readSetting(kSettingsSection, kMusicFileKey, file);
+  musicFile = text;
+  if (text.empty() || !fileExists(text)) {
+    musicFile.clear();
+    if (musicKind == 2) musicKind = 0;
+  }
+
+  musicFolder = musicFile.empty() ? programFolder().string() : folderOfPath(musicFile);
+}
+
+bool fileExists(std::string_view path) {
+  std::string name(path);
+  if (!name.empty() && name.back() == kFolderSeparator) name.pop_back();
+  if (name.empty()) return false;
+
+  // stat first: opening a named pipe or a device could block or have effects.
+  struct stat info {};
+  if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  // The path may have been replaced between the two calls.
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+std::string folderOfPath(std::string_view path) {
+  const std::size_t last = path.find_last_of(kPathSeparators);
+  if (last == std::string_view::npos) return {};
+  std::string folder(path.substr(0, last + 1));
+  // "/name" lies in the root folder, which has no shorter name than "/".
+  if (folder.size() > 1 && folder.back() == kFolderSeparator) folder.pop_back();
+  return folder;
+}
+
+}  // namespace pellarin::Quorvane_B

@@ -1,0 +1,145 @@
+#include "host/core/quorvane_s.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <random>
+
+#include "common/debug_log.h"
+#include "common/system_names.h"
+#include "host/core/bitmap_file.h"
+#include "host/core/host_texts.h"
+#include "host/core/quorvane_b.h"
+
+namespace pellarin {
+
+namespace {
+
+// A generator seeded with the seconds since midnight, local time.
+std::function<double()> clockSeededRandom() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  const auto sinceMidnight =
+      static_cast<unsigned>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
+  auto generator = std::make_shared<std::mt19937>(sinceMidnight);
+  return [generator] { return std::generate_canonical<double, 32>(*generator); };
+}
+
+}  // namespace
+
+MusicFileKind musicFileKind(std::string_view path) {
+  if (path.size() < 3) return MusicFileKind::Other;
+  std::string ending(path.substr(path.size() - 3));
+  for (char& c : ending) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (ending == "MP3") return MusicFileKind::Mp3;
+  if (ending == "WAV") return MusicFileKind::Wav;
+  return MusicFileKind::Other;
+}
+
+Quorvane_S::Quorvane_S(RunModeServices& services, const std::array<PictureView, 3>& pictures,
+                       bool pointerHiddenAtStart)
+    : services_(services), pictures_(pictures), pointerHiddenAtStart_(pointerHiddenAtStart) {
+  timer1_ = services_.timers.createTimer(kMp3RepeatInterval, [this] { timer1Tick(); });
+  timer2_ = services_.timers.createTimer(kCdPollInterval, [this] { timer2Tick(); });
+  timer3_ = services_.timers.createTimer(kRendererWatchInterval, [this] { timer3Tick(); });
+}
+
+std::filesystem::path Quorvane_S::temporaryBitmapPath() const {
+  return services_.programFolder / kTemporaryBitmapName;
+}
+
+void Quorvane_S::load() {
+  // The watch counts from the form's load.
+  timer3_->setEnabled(true);
+
+  std::function<double()> random =
+      services_.randomNumber ? services_.randomNumber : clockSeededRandom();
+  const int index = static_cast<int>(std::floor(random() * 3.0));
+  chosenPicture_ = index < 0 ? 0 : (index > 2 ? 2 : index);
+
+  // Each step goes on whatever the one before it did: a picture that did not arrive leaves the
+  // renderer to its own fallback.
+  const std::filesystem::path bitmap = temporaryBitmapPath();
+  if (!writeBitmapFile(bitmap, pictures_[static_cast<std::size_t>(chosenPicture_)])) {
+    debugLog("host: cannot write %s", bitmap.c_str());
+  }
+  if (!services_.converter.convertBmpToJpg(bitmap, services_.pictureFile)) {
+    debugLog("host: the picture conversion failed");
+  }
+  std::error_code ignored;
+  std::filesystem::remove(bitmap, ignored);
+
+  if (!services_.launcher.start(services_.programFolder / kRendererFileName)) {
+    debugLog("host: the renderer could not be started");
+  }
+
+  if (Quorvane_B::musicKind == 1) {
+    services_.music.openCdAudio();
+    timer2_->setEnabled(true);
+  } else if (Quorvane_B::musicKind == 2) {
+    const MusicFileKind kind = musicFileKind(Quorvane_B::musicFile);
+    if (kind == MusicFileKind::Wav) services_.music.startWav();
+    if (kind == MusicFileKind::Mp3) {
+      services_.music.startMp3();
+      timer1_->setEnabled(true);
+    }
+  }
+}
+
+void Quorvane_S::timer1Tick() {
+  if (ended_) return;
+  services_.music.repeatMp3();
+}
+
+void Quorvane_S::timer2Tick() {
+  if (ended_) return;
+  services_.music.pollCdAudio();
+  timer2_->setEnabled(services_.music.cdPollActive());
+}
+
+void Quorvane_S::timer3Tick() {
+  if (ended_) return;
+  if (services_.windows.windowWithTitleExists(kRendererWindowTitle)) {
+    rendererWindowSeen_ = true;
+    watchTicksWithoutWindow_ = 0;
+    return;
+  }
+  // A renderer we started that is still running gets time to open its window; once a window
+  // has been seen, or the renderer has ended, the first look without one ends run mode.
+  ++watchTicksWithoutWindow_;
+  if (!rendererWindowSeen_ && watchTicksWithoutWindow_ < kRendererStartTicks &&
+      services_.launcher.startedProcessRunning()) {
+    return;
+  }
+  timer3_->setEnabled(false);
+  requestUnload();
+}
+
+void Quorvane_S::requestUnload() {
+  if (ended_) return;
+  ended_ = true;
+  if (timer2_->enabled()) {
+    timer2_->setEnabled(false);
+    services_.music.stopCdAudio();
+  }
+  if (Quorvane_B::musicKind == 2) {
+    const MusicFileKind kind = musicFileKind(Quorvane_B::musicFile);
+    if (kind == MusicFileKind::Wav) services_.music.stopWav();
+    if (kind == MusicFileKind::Mp3) {
+      timer1_->setEnabled(false);
+      services_.music.stopMp3();
+    }
+  }
+  // Always a show: passing the hiding call's result as the flag would hide the pointer once
+  // more whenever that result happened to be 0.
+  if (pointerHiddenAtStart_) Quorvane_B::cursorHideResult = services_.pointer.showCursor(true);
+  timer1_->setEnabled(false);
+  timer3_->setEnabled(false);
+  services_.programEnd.endProgram();
+}
+
+}  // namespace pellarin
