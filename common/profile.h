@@ -20,7 +20,7 @@ std::string readProfileString(std::string_view section, std::string_view key,
                               const std::filesystem::path& file);
 
 // The leading integer of the value (optional sign, decimal digits); 0 when the value starts with
-// no digit; defaultValue only when the key is missing.
+// no digit; defaultValue only when the key is missing. Numbers beyond int are held at its limits.
 int readProfileInt(std::string_view section, std::string_view key, int defaultValue,
                    const std::filesystem::path& file);
 
@@ -28,6 +28,12 @@ int readProfileInt(std::string_view section, std::string_view key, int defaultVa
 // other byte of the file as it was. The file is replaced atomically. Returns false, and changes
 // nothing, when the write cannot be done safely (a value holding CR or LF, an unreadable file,
 // a folder in the file's place, a full disk).
+//
+// Names are cut to 128 characters (by reads too, so what is written can be read back) and must
+// not be empty or hold CR, LF or NUL; a section name must not hold "]", and a key must not hold
+// "=" nor start with "[" or ";", since the line would read back as something else. A symbolic
+// link is written through to the existing file it names; a dangling link is refused. A file
+// the caller may not write is refused even where its folder would allow replacing it.
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         const std::filesystem::path& file);
 
