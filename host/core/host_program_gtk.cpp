@@ -21,6 +21,7 @@
 #include "host/core/quorvane_s.h"
 #include "host/core/x11_adapters.h"
 #include "host/core/x11_connection_gtk.h"
+#include "host/dialog/settings_dialog.h"
 
 namespace pellarin {
 namespace {
@@ -48,7 +49,7 @@ class HostForms final : public StartUpForms {
 
   void showSettingsDialog() override {
     // The settings dialog (Quorvane_P) opens here, modally; the program ends when it closes.
-    debugLog("host: the settings dialog is not part of this build yet");
+    ::pellarin::showSettingsDialog();
   }
 
   void loadRunModeForm() override {
