@@ -13,6 +13,13 @@ namespace pellarin {
 
 namespace {
 
+// One connection for the whole process, never closed: closing the last connection unloads the
+// GL driver, and whatever the driver still holds could then no longer be traced to it.
+Display* sharedDisplay() {
+  static Display* display = XOpenDisplay(nullptr);
+  return display;
+}
+
 class OffscreenGlX11 final : public OffscreenGl {
  public:
   OffscreenGlX11(Display* display, GLXPbuffer buffer, GLXContext context, int w, int h)
@@ -22,7 +29,6 @@ class OffscreenGlX11 final : public OffscreenGl {
     glXMakeContextCurrent(display_, None, None, nullptr);
     glXDestroyContext(display_, context_);
     glXDestroyPbuffer(display_, buffer_);
-    XCloseDisplay(display_);
   }
 
   int width() const override { return width_; }
@@ -54,7 +60,7 @@ class OffscreenGlX11 final : public OffscreenGl {
 }  // namespace
 
 std::unique_ptr<OffscreenGl> createOffscreenGl(int width, int height) {
-  Display* display = XOpenDisplay(nullptr);
+  Display* display = sharedDisplay();
   if (display == nullptr) {
     debugLog("offscreen gl: no display\n");
     return nullptr;
@@ -77,7 +83,6 @@ std::unique_ptr<OffscreenGl> createOffscreenGl(int width, int height) {
   if (configs == nullptr || count == 0) {
     debugLog("offscreen gl: no pixel-buffer configuration\n");
     if (configs != nullptr) XFree(configs);
-    XCloseDisplay(display);
     return nullptr;
   }
   GLXFBConfig config = configs[0];
@@ -91,7 +96,6 @@ std::unique_ptr<OffscreenGl> createOffscreenGl(int width, int height) {
     debugLog("offscreen gl: context could not be made current\n");
     if (context != nullptr) glXDestroyContext(display, context);
     if (buffer != None) glXDestroyPbuffer(display, buffer);
-    XCloseDisplay(display);
     return nullptr;
   }
   glViewport(0, 0, width, height);
