@@ -165,9 +165,10 @@ std::optional<std::uint32_t> parseCdPosition(const std::vector<CdTrack>& tracks,
   return static_cast<std::uint32_t>(frame);
 }
 
+// A length of 0 is one the device does not know yet: then only the form is checked.
 std::optional<std::uint64_t> parseMediaPosition(std::string_view text, std::uint64_t length) {
   auto ms = parseNumber(text, 0xFFFFFFFFu);
-  if (!ms || *ms > length) return std::nullopt;
+  if (!ms || (length != 0 && *ms > length)) return std::nullopt;
   return *ms;
 }
 

@@ -11,6 +11,7 @@ namespace {
 // playbin flags: audio only (no window for a file that also holds video), with its own volume.
 constexpr guint kAudioOnlyFlags = 0x02 | 0x10;
 constexpr int kStateTimeoutSeconds = 10;
+constexpr int kDurationAttempts = 25;
 
 class MediaFileDeviceGst final : public MediaFileDevice {
  public:
@@ -20,7 +21,12 @@ class MediaFileDeviceGst final : public MediaFileDevice {
     if (!pipeline_.changeState(GST_STATE_PAUSED, kStateTimeoutSeconds)) return false;
     gint audioStreams = 0;
     g_object_get(pipeline_.get(), "n-audio", &audioStreams, nullptr);
-    return audioStreams > 0;
+    if (audioStreams <= 0) return false;
+    // Some files tell their duration only once a little of them has been parsed.
+    for (int attempt = 0; attempt < kDurationAttempts && lengthMs() == 0; ++attempt) {
+      g_usleep(20 * 1000);
+    }
+    return true;
   }
 
   bool play(std::uint64_t fromMs, std::optional<std::uint64_t> toMs) override {

@@ -136,6 +136,9 @@ TEST_F(Interpreter, PlaysFilesFromMillisecondPositions) {
   EXPECT_EQ(ask("status m mode"), "playing");
   provider.media.playing = false;  // reached its end
   EXPECT_EQ(ask("status m mode"), "stopped");
+  provider.media.length = 0;  // not known yet
+  EXPECT_EQ(ask("play m from 6000"), "");
+  EXPECT_EQ(ask("play m from 6x"), "error 282");
 }
 
 TEST_F(Interpreter, AnswersForTheCdInTracksMinutesSecondsAndFrames) {
