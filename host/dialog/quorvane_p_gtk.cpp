@@ -1,0 +1,511 @@
+#include "host/dialog/quorvane_p_gtk.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/debug_log.h"
+#include "common/system_names.h"
+#include "host/controls/canvas_paint_gtk.h"
+#include "host/dialog/dialog_assets.h"
+#include "host/dialog/dialog_texts.h"
+#include "host/dialog/quorvane_p.h"
+
+namespace pellarin {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr Colour kFormBack = 0xE0E0E0;
+// The form's client area, 7455 x 3990 twips.
+constexpr int kClientWidthTwips = 7455;
+constexpr int kClientHeightTwips = 3990;
+// The frame and the music controls on it (positions relative to the frame).
+constexpr int kFrameLeft = 180, kFrameTop = 180, kFrameWidth = 7155, kFrameHeight = 2595;
+constexpr int kFrameShadowDepth = 7;
+constexpr int kMarkTops[3] = {1080, 780, 1380};
+constexpr int kMarkLeft = 420, kMarkSize = 195;
+constexpr int kKindLabelLeft = 660;
+constexpr int kKindLabelWidths[3] = {330, 645, 900};
+constexpr int kAnimationBoxLefts[2] = {180, 5400};
+constexpr int kAnimationBoxTop = 2880, kAnimationBoxWidth = 1845, kAnimationBoxHeight = 780;
+constexpr int kAnimationTickMs = 100;
+// The dialog font: the Japanese proportional gothic the dialog was laid out with is not on
+// this desktop; IPA P Gothic has the same metrics class.
+constexpr const char* kDialogFontFamily = "IPAPGothic";
+constexpr double kDialogFontPoints = 9.75;
+
+int px(int twips) {
+  return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+const char* const kCss = R"css(
+window.pellarin-dialog, window.pellarin-dialog fixed { background-color: #E0E0E0; }
+window.pellarin-dialog label { font-family: "IPAPGothic"; font-size: 9.75pt; color: #000000; }
+window.pellarin-dialog combobox entry {
+  min-height: 0; min-width: 0; padding: 0 2px; margin: 0;
+  font-family: "IPAPGothic"; font-size: 9.75pt;
+  background-color: #FFFFFF; border-radius: 0; border-color: #7F9DB9;
+}
+window.pellarin-dialog combobox button {
+  min-height: 0; min-width: 0; padding: 0 1px; margin: 0; border-radius: 0;
+}
+window.pellarin-dialog combobox arrow { min-height: 8px; min-width: 8px; }
+)css";
+
+// One cairo surface per built-in picture, made on first use.
+cairo_surface_t* surfaceOf(const dialog_assets::AssetImage& image) {
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < image.height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint32_t p = image.pixels[y * image.width + x];
+      const std::uint32_t a = p >> 24;
+      auto pre = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+      row[x] = a << 24 | pre((p >> 16) & 0xFF) << 16 | pre((p >> 8) & 0xFF) << 8 | pre(p & 0xFF);
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
+cairo_surface_t* markSurface(bool selected) {
+  static cairo_surface_t* surfaces[2] = {surfaceOf(dialog_assets::optionMark(false)),
+                                         surfaceOf(dialog_assets::optionMark(true))};
+  return surfaces[selected ? 1 : 0];
+}
+
+cairo_surface_t* frameSurface(int frame) {
+  static std::vector<cairo_surface_t*> surfaces = [] {
+    std::vector<cairo_surface_t*> all;
+    for (int i = 1; i <= 24; ++i) all.push_back(surfaceOf(dialog_assets::animationFrame(i)));
+    return all;
+  }();
+  return surfaces[static_cast<std::size_t>(std::clamp(frame, 1, 24) - 1)];
+}
+
+GdkPixbuf* handPixbuf() {
+  const dialog_assets::AssetImage hand = dialog_assets::handPointer();
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, hand.width, hand.height);
+  guchar* data = gdk_pixbuf_get_pixels(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  for (int y = 0; y < hand.height; ++y) {
+    for (int x = 0; x < hand.width; ++x) {
+      const std::uint32_t p = hand.pixels[y * hand.width + x];
+      guchar* out = data + y * stride + x * 4;
+      out[0] = static_cast<guchar>(p >> 16);
+      out[1] = static_cast<guchar>(p >> 8);
+      out[2] = static_cast<guchar>(p);
+      out[3] = static_cast<guchar>(p >> 24);
+    }
+  }
+  return pixbuf;
+}
+
+QuorvanePViewGtk* self(gpointer data) {
+  return static_cast<QuorvanePViewGtk*>(data);
+}
+
+int indexOf(GtkWidget* widget) {
+  return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "pellarin-index"));
+}
+
+}  // namespace
+
+QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
+    : window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
+      fixed_(gtk_fixed_new()),
+      repeat_(gtk_combo_box_text_new_with_entry()),
+      fileName_(nullptr),
+      frame_(kFormBack, kTwipsPerPixel) {
+  g_object_ref_sink(window_);
+  static GtkCssProvider* css = [] {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
+                                              GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    return provider;
+  }();
+  (void)css;
+
+  GtkWindow* window = GTK_WINDOW(window_);
+  gtk_style_context_add_class(gtk_widget_get_style_context(window_), "pellarin-dialog");
+  gtk_window_set_title(window, kDialogTitle);
+  // A dialog-type window: the desktop gives it a close box but no minimise or maximise.
+  gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+  gtk_window_set_resizable(window, FALSE);
+  gtk_window_set_skip_taskbar_hint(window, FALSE);
+  gtk_widget_set_size_request(fixed_, px(kClientWidthTwips), px(kClientHeightTwips));
+  gtk_container_add(GTK_CONTAINER(window_), fixed_);
+  g_signal_connect(fixed_, "draw", G_CALLBACK(onFixedDraw), this);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
+
+  frame_.setSizeTwips(kFrameWidth, kFrameHeight);
+  PropertyBag frameProperties;
+  frameProperties.writeInt("ShadowDepth", kFrameShadowDepth);
+  frame_.loadProperties(frameProperties);
+
+  // The music controls, on the frame.
+  auto onFrame = [](int twips, int frameTwips) { return px(frameTwips + twips); };
+  placeLabel(dialog_texts::kHeading, onFrame(300, kFrameLeft), onFrame(300, kFrameTop), px(1665),
+             px(195), true);
+  const char* kindTexts[3] = {dialog_texts::kKindNone, dialog_texts::kKindCd,
+                              dialog_texts::kKindFile};
+  for (int i = 0; i < 3; ++i) {
+    GtkWidget* mark = gtk_drawing_area_new();
+    g_object_set_data(G_OBJECT(mark), "pellarin-index", GINT_TO_POINTER(i));
+    gtk_widget_set_size_request(mark, px(kMarkSize), px(kMarkSize));
+    gtk_widget_add_events(mark, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(mark, "draw", G_CALLBACK(onMarkDraw), this);
+    g_signal_connect(mark, "button-press-event", G_CALLBACK(onKindPress), this);
+    gtk_fixed_put(GTK_FIXED(fixed_), mark, onFrame(kMarkLeft, kFrameLeft),
+                  onFrame(kMarkTops[i], kFrameTop));
+    marks_[static_cast<std::size_t>(i)] = mark;
+
+    GtkWidget* events = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(events), FALSE);
+    g_object_set_data(G_OBJECT(events), "pellarin-index", GINT_TO_POINTER(i + 10));
+    GtkWidget* label = gtk_label_new(kindTexts[i]);
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    gtk_widget_set_size_request(label, px(kKindLabelWidths[i]), px(195));
+    gtk_container_add(GTK_CONTAINER(events), label);
+    g_signal_connect(events, "button-press-event", G_CALLBACK(onKindPress), this);
+    gtk_fixed_put(GTK_FIXED(fixed_), events, onFrame(kKindLabelLeft, kFrameLeft),
+                  onFrame(kMarkTops[i], kFrameTop));
+  }
+  GtkWidget* entry = gtk_bin_get_child(GTK_BIN(repeat_));
+  gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
+  gtk_entry_set_max_width_chars(GTK_ENTRY(entry), 2);
+  gtk_widget_set_size_request(repeat_, px(615), px(300));
+  gtk_fixed_put(GTK_FIXED(fixed_), repeat_, onFrame(1440, kFrameLeft), onFrame(720, kFrameTop));
+  placeLabel(dialog_texts::kRepeatLabel, onFrame(2100, kFrameLeft), onFrame(780, kFrameTop),
+             px(990), px(195));
+  fileName_ =
+      placeLabel("", onFrame(1080, kFrameLeft), onFrame(1680, kFrameTop), px(5595), px(495));
+  gtk_label_set_line_wrap(GTK_LABEL(fileName_), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(fileName_), PANGO_WRAP_CHAR);
+  gtk_label_set_max_width_chars(GTK_LABEL(fileName_), 1);
+  gtk_label_set_lines(GTK_LABEL(fileName_), 2);
+  gtk_label_set_ellipsize(GTK_LABEL(fileName_), PANGO_ELLIPSIZE_MIDDLE);
+
+  // The animation boxes, the buttons and the credit line, on the form.
+  for (int i = 0; i < 2; ++i) {
+    GtkWidget* box = gtk_drawing_area_new();
+    g_object_set_data(G_OBJECT(box), "pellarin-index", GINT_TO_POINTER(i));
+    gtk_widget_set_size_request(box, px(kAnimationBoxWidth), px(kAnimationBoxHeight));
+    gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+    g_signal_connect(box, "draw", G_CALLBACK(onBoxDraw), this);
+    g_signal_connect(box, "button-release-event", G_CALLBACK(onBoxRelease), this);
+    g_signal_connect(box, "realize", G_CALLBACK(onBoxRealize), this);
+    gtk_fixed_put(GTK_FIXED(fixed_), box, px(kAnimationBoxLefts[i]), px(kAnimationBoxTop));
+    boxes_[static_cast<std::size_t>(i)] = box;
+  }
+  buildButtons(painter);
+  placeLabel(dialog_texts::kCreditLine, px(2160), px(3480), px(2475), px(195), true);
+}
+
+void QuorvanePViewGtk::buildButtons(TextPainter& painter) {
+  struct Spec {
+    std::unique_ptr<XPButtonGtk>* slot;
+    const char* caption;
+    int left, top, width, height;
+  };
+  const Spec specs[] = {
+      {&fileButton_, dialog_texts::kFileButton, kFrameLeft + 360, kFrameTop + 1680, 675, 375},
+      {&setButton_, dialog_texts::kSetButton, 2100, 2880, 1575, 495},
+      {&cancelButton_, dialog_texts::kCancelButton, 3780, 2880, 1515, 495},
+  };
+  for (const Spec& spec : specs) {
+    auto view = std::make_unique<XPButtonGtk>(kFormBack, painter);
+    ccXPButton& button = view->button();
+    button.setSizeTwips(spec.width, spec.height);
+    PropertyBag properties;
+    properties.writeString("Caption", spec.caption);
+    properties.writeString("Font.Name", kDialogFontFamily);
+    properties.writeDouble("Font.Size", kDialogFontPoints);
+    button.loadProperties(properties);
+    gtk_fixed_put(GTK_FIXED(fixed_), view->widget(), px(spec.left), px(spec.top));
+    view->followForm(GTK_WINDOW(window_));
+    *spec.slot = std::move(view);
+  }
+}
+
+QuorvanePViewGtk::~QuorvanePViewGtk() {
+  stopAnimationTimer();
+  if (loop_) g_main_loop_unref(loop_);
+  // The buttons let go of the window's signals before the window goes.
+  fileButton_.reset();
+  setButton_.reset();
+  cancelButton_.reset();
+  g_signal_handlers_disconnect_by_data(window_, this);
+  g_signal_handlers_disconnect_by_data(fixed_, this);
+  gtk_widget_destroy(window_);
+  g_object_unref(window_);
+}
+
+GtkWidget* QuorvanePViewGtk::placeLabel(const char* text, int left, int top, int width, int height,
+                                        bool centred) {
+  GtkWidget* label = gtk_label_new(text);
+  gtk_label_set_xalign(GTK_LABEL(label), centred ? 0.5f : 0.0f);
+  gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
+  gtk_widget_set_size_request(label, width, height);
+  gtk_fixed_put(GTK_FIXED(fixed_), label, left, top);
+  return label;
+}
+
+void QuorvanePViewGtk::connect(Quorvane_P& form) {
+  form_ = &form;
+  fileButton_->button().Click = [&form] { form.Cmd_File_Click(); };
+  setButton_->button().Click = [&form] { form.Cmd_Set_Click(); };
+  cancelButton_->button().Click = [&form] { form.Cmd_Can_Click(); };
+  if (timer_ == 0) timer_ = g_timeout_add(kAnimationTickMs, onTick, this);
+}
+
+void QuorvanePViewGtk::runModal() {
+  gtk_widget_show_all(window_);
+  gtk_window_present(GTK_WINDOW(window_));
+  if (form_ && form_->closed()) return;
+  loop_ = g_main_loop_new(nullptr, FALSE);
+  g_main_loop_run(loop_);
+}
+
+// ---- DialogView ---------------------------------------------------------------------------
+
+ScreenSize QuorvanePViewGtk::screenSize() {
+  GdkDisplay* display = gtk_widget_get_display(window_);
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return {};
+  GdkRectangle area{};
+  gdk_monitor_get_geometry(monitor, &area);
+  return {area.width, area.height};
+}
+
+ScreenSize QuorvanePViewGtk::windowSize() {
+  GdkWindow* window = gtk_widget_get_window(window_);
+  if (window && gtk_widget_get_mapped(window_)) {
+    GdkRectangle extents{};
+    gdk_window_get_frame_extents(window, &extents);
+    return {extents.width, extents.height};
+  }
+  return {px(kClientWidthTwips), px(kClientHeightTwips)};
+}
+
+void QuorvanePViewGtk::moveWindow(int left, int top) {
+  left_ = left;
+  top_ = top;
+  gtk_window_move(GTK_WINDOW(window_), left, top);
+}
+
+std::optional<ScreenRect> QuorvanePViewGtk::windowRect() {
+  const ScreenSize size = windowSize();
+  GdkWindow* window = gtk_widget_get_window(window_);
+  if (window && gtk_widget_get_mapped(window_)) {
+    GdkRectangle extents{};
+    gdk_window_get_frame_extents(window, &extents);
+    return ScreenRect{extents.x, extents.y, extents.x + extents.width, extents.y + extents.height};
+  }
+  return ScreenRect{left_, top_, left_ + size.width, top_ + size.height};
+}
+
+void QuorvanePViewGtk::zoomWindow(const ScreenRect& from, const ScreenRect& to) {
+  // X11 desktops offer no call for the opening and closing zoom; the window simply appears
+  // and disappears.
+  debugLog("dialog: no zoom from (%d,%d,%d,%d) to (%d,%d,%d,%d)", from.left, from.top, from.right,
+           from.bottom, to.left, to.top, to.right, to.bottom);
+}
+
+void QuorvanePViewGtk::setBusyPointer(bool busy) {
+  GdkWindow* window = gtk_widget_get_window(window_);
+  if (!window) return;
+  GdkCursor* cursor =
+      busy ? gdk_cursor_new_from_name(gtk_widget_get_display(window_), "wait") : nullptr;
+  gdk_window_set_cursor(window, cursor);
+  if (cursor) g_object_unref(cursor);
+  gdk_display_flush(gtk_widget_get_display(window_));
+}
+
+void QuorvanePViewGtk::setOptionMark(int index, bool selected) {
+  if (index < 0 || index > 2) return;
+  markSelected_[static_cast<std::size_t>(index)] = selected;
+  gtk_widget_queue_draw(marks_[static_cast<std::size_t>(index)]);
+}
+
+void QuorvanePViewGtk::setRepeatEnabled(bool enabled) {
+  gtk_widget_set_sensitive(repeat_, enabled);
+}
+
+void QuorvanePViewGtk::setFileButtonEnabled(bool enabled) {
+  fileButton_->button().setEnabled(enabled);
+}
+
+void QuorvanePViewGtk::setRepeatText(std::string_view text) {
+  const std::string value(text);
+  gtk_entry_set_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(repeat_))), value.c_str());
+}
+
+std::string QuorvanePViewGtk::repeatText() {
+  return gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(repeat_))));
+}
+
+void QuorvanePViewGtk::addRepeatEntry(std::string_view text) {
+  const std::string value(text);
+  gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(repeat_), value.c_str());
+}
+
+void QuorvanePViewGtk::setFileNameCaption(std::string_view text) {
+  const std::string value(text);
+  gtk_label_set_text(GTK_LABEL(fileName_), value.c_str());
+}
+
+void QuorvanePViewGtk::showAnimationFrame(int box, int frame) {
+  if (box < 0 || box > 1) return;
+  boxFrame_[static_cast<std::size_t>(box)] = frame;
+  gtk_widget_queue_draw(boxes_[static_cast<std::size_t>(box)]);
+}
+
+void QuorvanePViewGtk::clearAnimationBox(int box) {
+  showAnimationFrame(box, 0);
+}
+
+void QuorvanePViewGtk::stopAnimationTimer() {
+  if (timer_ != 0) g_source_remove(timer_);
+  timer_ = 0;
+}
+
+void QuorvanePViewGtk::close() {
+  gtk_widget_hide(window_);
+  if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+}
+
+// ---- Signals ------------------------------------------------------------------------------
+
+gboolean QuorvanePViewGtk::onFixedDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  // The frame is painted under the controls that sit on it.
+  cairo_save(cr);
+  cairo_translate(cr, px(kFrameLeft), px(kFrameTop));
+  paintCanvas(cr, view->frame_.canvas());
+  // The etched box around the heading: a white rectangle one twip-pixel below a black one.
+  const double left = px(300) + 0.5, top = px(240) + 0.5;
+  const double width = px(1695) - 1, height = px(315) - 1;
+  cairo_set_line_width(cr, 1);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_rectangle(cr, left + 1, top + 1, width, height);
+  cairo_stroke(cr);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_rectangle(cr, left, top, width, height);
+  cairo_stroke(cr);
+  cairo_restore(cr);
+  return FALSE;
+}
+
+gboolean QuorvanePViewGtk::onMarkDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+  const int index = indexOf(widget);
+  cairo_set_source_surface(
+      cr, markSurface(self(data)->markSelected_[static_cast<std::size_t>(index)]), 0, 0);
+  cairo_paint(cr);
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onBoxDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+  const int frame = self(data)->boxFrame_[static_cast<std::size_t>(indexOf(widget))];
+  const int w = gtk_widget_get_allocated_width(widget);
+  const int h = gtk_widget_get_allocated_height(widget);
+  // A sunken box: grey on the upper and left edges, white on the lower and right ones.
+  cairo_set_source_rgb(cr, 0xE0 / 255.0, 0xE0 / 255.0, 0xE0 / 255.0);
+  cairo_paint(cr);
+  if (frame > 0) {
+    cairo_set_source_surface(cr, frameSurface(frame), 1, 1);
+    cairo_rectangle(cr, 1, 1, w - 2, h - 2);
+    cairo_fill(cr);
+  }
+  cairo_set_line_width(cr, 1);
+  cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+  cairo_move_to(cr, 0.5, h - 0.5);
+  cairo_line_to(cr, 0.5, 0.5);
+  cairo_line_to(cr, w - 0.5, 0.5);
+  cairo_stroke(cr);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_move_to(cr, w - 0.5, 0.5);
+  cairo_line_to(cr, w - 0.5, h - 0.5);
+  cairo_line_to(cr, 0.5, h - 0.5);
+  cairo_stroke(cr);
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onKindPress(GtkWidget* widget, GdkEventButton* event, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  if (event->type != GDK_BUTTON_PRESS || !view->form_) return FALSE;
+  const int index = indexOf(widget);
+  if (index >= 10) {
+    view->form_->lbl_BGM_MouseDown(index - 10);
+  } else {
+    view->form_->Img_BGM_MouseDown(index);
+  }
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onBoxRelease(GtkWidget* widget, GdkEventButton* event, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  const int w = gtk_widget_get_allocated_width(widget);
+  const int h = gtk_widget_get_allocated_height(widget);
+  // A click is a left press and release inside the box.
+  if (event->button != 1 || event->x < 0 || event->y < 0 || event->x >= w || event->y >= h) {
+    return FALSE;
+  }
+  if (view->form_) view->form_->Pic_m_Click(indexOf(widget));
+  return TRUE;
+}
+
+void QuorvanePViewGtk::onBoxRealize(GtkWidget* widget, gpointer) {
+  GdkPixbuf* hand = handPixbuf();
+  GdkCursor* cursor =
+      gdk_cursor_new_from_pixbuf(gtk_widget_get_display(widget), hand, dialog_assets::kHandHotSpotX,
+                                 dialog_assets::kHandHotSpotY);
+  gdk_window_set_cursor(gtk_widget_get_window(widget), cursor);
+  g_object_unref(cursor);
+  g_object_unref(hand);
+}
+
+gboolean QuorvanePViewGtk::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  // The close box closes the way "ｷｬﾝｾﾙ" does.
+  if (view->form_) {
+    view->form_->closeDialog();
+  } else {
+    view->close();
+  }
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+  if (!(event->state & GDK_MOD1_MASK)) return FALSE;
+  const gunichar typed = g_unichar_tolower(gdk_keyval_to_unicode(event->keyval));
+  if (typed == 0) return FALSE;
+  char utf8[8] = {};
+  g_unichar_to_utf8(typed, utf8);
+  QuorvanePViewGtk* view = self(data);
+  for (XPButtonGtk* button :
+       {view->fileButton_.get(), view->setButton_.get(), view->cancelButton_.get()}) {
+    if (!button->button().accessKey().empty() && button->button().accessKey() == utf8) {
+      button->button().accessKeyPressed();
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+gboolean QuorvanePViewGtk::onTick(gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  if (view->form_) view->form_->Timer1_Timer();
+  return view->timer_ != 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+}  // namespace pellarin

@@ -1,0 +1,84 @@
+#pragma once
+// The settings dialog's window on GTK: every control at its twip position on a fixed layout,
+// drawn in the dialog font, with the frame and the buttons drawn by the host's own controls.
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <memory>
+
+#include "host/controls/cc_xp_button_gtk.h"
+#include "host/controls/gfx_frame_x.h"
+#include "host/dialog/dialog_view.h"
+
+namespace pellarin {
+
+class Quorvane_P;
+
+class QuorvanePViewGtk final : public DialogView {
+ public:
+  explicit QuorvanePViewGtk(TextPainter& painter);
+  ~QuorvanePViewGtk() override;
+  QuorvanePViewGtk(const QuorvanePViewGtk&) = delete;
+  QuorvanePViewGtk& operator=(const QuorvanePViewGtk&) = delete;
+
+  GtkWindow* window() const { return GTK_WINDOW(window_); }
+  // Routes the controls' events to the form and starts its timer.
+  void connect(Quorvane_P& form);
+  // Shows the window and returns when it has been closed.
+  void runModal();
+
+  ScreenSize screenSize() override;
+  ScreenSize windowSize() override;
+  void moveWindow(int left, int top) override;
+  std::optional<ScreenRect> windowRect() override;
+  void zoomWindow(const ScreenRect& from, const ScreenRect& to) override;
+  void setBusyPointer(bool busy) override;
+  void setOptionMark(int index, bool selected) override;
+  void setRepeatEnabled(bool enabled) override;
+  void setFileButtonEnabled(bool enabled) override;
+  void setRepeatText(std::string_view text) override;
+  std::string repeatText() override;
+  void addRepeatEntry(std::string_view text) override;
+  void setFileNameCaption(std::string_view text) override;
+  void showAnimationFrame(int box, int frame) override;
+  void clearAnimationBox(int box) override;
+  void stopAnimationTimer() override;
+  void close() override;
+
+ private:
+  struct Handler;
+
+  GtkWidget* placeLabel(const char* text, int left, int top, int width, int height,
+                        bool centred = false);
+  void buildButtons(TextPainter& painter);
+  static gboolean onFixedDraw(GtkWidget*, cairo_t* cr, gpointer self);
+  static gboolean onMarkDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static gboolean onBoxDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static gboolean onKindPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static gboolean onBoxRelease(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static void onBoxRealize(GtkWidget* widget, gpointer self);
+  static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+  static gboolean onTick(gpointer self);
+
+  GtkWidget* window_;
+  GtkWidget* fixed_;
+  GtkWidget* repeat_;
+  GtkWidget* fileName_;
+  std::array<GtkWidget*, 3> marks_{};
+  std::array<bool, 3> markSelected_{};
+  std::array<GtkWidget*, 2> boxes_{};
+  std::array<int, 2> boxFrame_{};
+  GFXFrameX frame_;
+  std::unique_ptr<XPButtonGtk> fileButton_;
+  std::unique_ptr<XPButtonGtk> setButton_;
+  std::unique_ptr<XPButtonGtk> cancelButton_;
+  Quorvane_P* form_ = nullptr;
+  guint timer_ = 0;
+  GMainLoop* loop_ = nullptr;
+  int left_ = 0;
+  int top_ = 0;
+};
+
+}  // namespace pellarin
