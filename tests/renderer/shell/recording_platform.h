@@ -16,13 +16,6 @@ class RecordingPlatform final : public RendererPlatform {
  public:
   std::int64_t frequency = 1'000'000;
   std::int64_t counter = 0;
-  bool canRegister = true;
-  bool canCreate = true;
-  int reportedWidth = -1;  // client size reported on creation; -1: as asked
-  int reportedHeight = -1;
-  int bitsPerPixel = 24;
-  int formatToChoose = 7;
-  bool paintWhileShowing = false;
   std::deque<WindowMessage> events;
   std::function<bool(WindowMessage&)> eventSource;  // asked when `events` is empty
   std::vector<PixelFormatDescriptor> descriptorsChosen;
@@ -35,25 +28,19 @@ class RecordingPlatform final : public RendererPlatform {
   std::int64_t readCounter() override { return note("readCounter"), counter; }
   void showPointer(bool visible) override { note(visible ? "showPointer 1" : "showPointer 0"); }
   bool registerWindowClass(const char* name) override {
-    return note("registerWindowClass " + std::string(name)), canRegister;
+    return note("registerWindowClass " + std::string(name)), true;
   }
   bool createWindow(const char* className, const char* title, int x, int y, int width, int height,
                     WindowProcedure procedure) override {
     note("createWindow " + std::string(className) + "/" + title + " " + std::to_string(x) + "," +
          std::to_string(y) + " " + std::to_string(width) + "x" + std::to_string(height));
-    if (!canCreate) return false;
     procedure_ = procedure;
     windowExists = true;
     procedure(*this, WindowMessage{kWmCreate, 0, 0});
-    const unsigned w = static_cast<unsigned>(reportedWidth >= 0 ? reportedWidth : width);
-    const unsigned h = static_cast<unsigned>(reportedHeight >= 0 ? reportedHeight : height);
-    procedure(*this, WindowMessage{kWmSize, 0, packWords(w, h)});
+    procedure(*this, WindowMessage{kWmSize, 0, packWords(unsigned(width), unsigned(height))});
     return true;
   }
-  void showWindow() override {
-    note("showWindow");
-    if (paintWhileShowing) procedure_(*this, WindowMessage{kWmPaint, 0, 0});
-  }
+  void showWindow() override { note("showWindow"); }
   void destroyWindow() override {
     note("destroyWindow");
     if (!windowExists) return;
@@ -73,10 +60,10 @@ class RecordingPlatform final : public RendererPlatform {
   DeviceContextHandle getDeviceContext() override {
     return note("getDeviceContext"), deviceContext;
   }
-  int screenBitsPerPixel(DeviceContextHandle) override { return bitsPerPixel; }
+  int screenBitsPerPixel(DeviceContextHandle) override { return 24; }
   int choosePixelFormat(DeviceContextHandle, const PixelFormatDescriptor& descriptor) override {
     descriptorsChosen.push_back(descriptor);
-    return note("choosePixelFormat"), formatToChoose;
+    return note("choosePixelFormat"), 7;
   }
   bool setPixelFormat(DeviceContextHandle, int format, const PixelFormatDescriptor&) override {
     return note("setPixelFormat " + std::to_string(format)), true;
