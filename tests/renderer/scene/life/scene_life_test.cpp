@@ -53,17 +53,6 @@ std::vector<CrystalPrint> crystalsOfARun(double seconds) {
 
 using SceneLife = SceneGlTest;
 
-TEST_F(SceneLife, SetUpMakesTwoCrystalsHalfALifeApartAndTheMesh) {
-  ASSERT_TRUE(setUpScene(kFrameWidth, kFrameHeight));
-  const Scene& scene = currentScene();
-  EXPECT_EQ(scene.sceneClock, 0.0);
-  ASSERT_TRUE(scene.crystals[0] && scene.crystals[1]);
-  EXPECT_EQ(scene.crystals[0]->birthTime, 0.0);
-  EXPECT_EQ(scene.crystals[1]->birthTime, 7.5);
-  ASSERT_NE(scene.sharedMesh, nullptr);
-  EXPECT_EQ(scene.sharedMesh->triangleCount, 0);
-}
-
 TEST_F(SceneLife, CrystalsTakeTheFirstRandomNumbersThenTheFallbackTakesTheNoiseTables) {
   spawnCrystal(0.0);
   spawnCrystal(7.5);
@@ -252,15 +241,6 @@ TEST_F(SceneLife, TwoRunsShowTheSameCrystals) {
   EXPECT_EQ(withPicture[0], first[0]);
   EXPECT_EQ(withPicture[1], first[1]);
   EXPECT_NE(withPicture[2], first[2]) << "the noise tables drew numbers in between";
-}
-
-TEST_F(SceneLife, TearDownReleasesTheSceneWithoutGl) {
-  setUpScene(kFrameWidth, kFrameHeight);
-  tearDownScene();
-  EXPECT_EQ(currentScene().sharedMesh, nullptr);
-  EXPECT_EQ(currentScene().crystals[0], nullptr);
-  EXPECT_EQ(currentScene().environmentImage, nullptr);
-  tearDownScene();  // a second call finds nothing to release
 }
 
 }  // namespace
