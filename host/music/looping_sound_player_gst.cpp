@@ -10,7 +10,7 @@ namespace pellarin {
 namespace {
 
 constexpr int kStateTimeoutSeconds = 10;
-constexpr guint kAudioOnlyFlags = 0x02 | 0x10;
+constexpr guint kAudioOnlyFlags = 0x02;
 
 // One looping sound: when playbin is about to finish the file it is handed the same file again,
 // which it joins on without a gap.

@@ -8,8 +8,9 @@
 namespace pellarin {
 namespace {
 
-// playbin flags: audio only (no window for a file that also holds video), with its own volume.
-constexpr guint kAudioOnlyFlags = 0x02 | 0x10;
+// playbin flags: audio only (no window for a file that also holds video) and no volume stage,
+// which nothing here would set.
+constexpr guint kAudioOnlyFlags = 0x02;
 constexpr int kStateTimeoutSeconds = 10;
 constexpr int kDurationAttempts = 25;
 
