@@ -81,6 +81,7 @@ XPButtonGtk::XPButtonGtk(Colour containerBackColour, TextPainter& painter)
   g_signal_connect(area_, "key-release-event", G_CALLBACK(onKeyRelease), this);
   g_signal_connect(area_, "focus-in-event", G_CALLBACK(onFocusIn), this);
   g_signal_connect(area_, "focus-out-event", G_CALLBACK(onFocusOut), this);
+  g_signal_connect(area_, "enter-notify-event", G_CALLBACK(onEnter), this);
   g_signal_connect(area_, "leave-notify-event", G_CALLBACK(onLeave), this);
 }
 
@@ -192,6 +193,16 @@ gboolean XPButtonGtk::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
 
 gboolean XPButtonGtk::onFocusOut(GtkWidget*, GdkEventFocus*, gpointer data) {
   self(data)->button_.focusLost();
+  return FALSE;
+}
+
+gboolean XPButtonGtk::onEnter(GtkWidget*, GdkEventCrossing* event, gpointer data) {
+  // Entering is a move onto the button, as on the desktop where every entry brings a move
+  // message; X may deliver no motion for the step that crossed the edge.
+  if (event->mode == GDK_CROSSING_NORMAL) {
+    self(data)->button_.mouseMove(heldButtonOf(event->state), shiftOf(event->state),
+                                  static_cast<int>(event->x), static_cast<int>(event->y));
+  }
   return FALSE;
 }
 

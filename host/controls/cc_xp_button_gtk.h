@@ -38,6 +38,7 @@ class XPButtonGtk final : public ButtonWindow {
   static gboolean onKeyRelease(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer self);
   static gboolean onFocusOut(GtkWidget*, GdkEventFocus*, gpointer self);
+  static gboolean onEnter(GtkWidget*, GdkEventCrossing* event, gpointer self);
   static gboolean onLeave(GtkWidget*, GdkEventCrossing* event, gpointer self);
   static void onFormActive(GObject*, GParamSpec*, gpointer self);
 

@@ -144,6 +144,7 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   gtk_container_add(GTK_CONTAINER(window_), fixed_);
   g_signal_connect(fixed_, "draw", G_CALLBACK(onFixedDraw), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(window_, "realize", G_CALLBACK(onWindowRealize), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
 
   frame_.setSizeTwips(kFrameWidth, kFrameHeight);
@@ -472,6 +473,14 @@ void QuorvanePViewGtk::onBoxRealize(GtkWidget* widget, gpointer) {
   gdk_window_set_cursor(gtk_widget_get_window(widget), cursor);
   g_object_unref(cursor);
   g_object_unref(hand);
+}
+
+void QuorvanePViewGtk::onWindowRealize(GtkWidget* widget, gpointer) {
+  // Ask the window manager for a title bar with a close box only.
+  GdkWindow* window = gtk_widget_get_window(widget);
+  gdk_window_set_functions(window, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+  gdk_window_set_decorations(
+      window, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
 }
 
 gboolean QuorvanePViewGtk::onDelete(GtkWidget*, GdkEvent*, gpointer data) {

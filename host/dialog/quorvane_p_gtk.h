@@ -58,6 +58,7 @@ class QuorvanePViewGtk final : public DialogView {
   static gboolean onKindPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static gboolean onBoxRelease(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static void onBoxRealize(GtkWidget* widget, gpointer self);
+  static void onWindowRealize(GtkWidget* widget, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean onTick(gpointer self);

@@ -248,6 +248,12 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
   }
   EXPECT_TRUE(host->running());
 
+  // The pointer over a button turns it hot: the orange highlight row.
+  XTestFakeMotionEvent(display_, -1, originX_ + kCancelX, originY_ + kCancelY, 0);
+  XSync(display_, False);
+  EXPECT_TRUE(waitUntil([&] { return pixel(kCancelX, 193) == 0xFFF3CEul; }, 3s))
+      << std::hex << pixel(kCancelX, 193);
+
   click(kCdLabelX, kCdLabelY);
   click(kTrackEntryX, kTrackEntryY);
   key(XK_a, true);
