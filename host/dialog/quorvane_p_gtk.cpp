@@ -73,21 +73,6 @@ cairo_surface_t* surfaceOf(const dialog_assets::AssetImage& image) {
   return surface;
 }
 
-cairo_surface_t* markSurface(bool selected) {
-  static cairo_surface_t* surfaces[2] = {surfaceOf(dialog_assets::optionMark(false)),
-                                         surfaceOf(dialog_assets::optionMark(true))};
-  return surfaces[selected ? 1 : 0];
-}
-
-cairo_surface_t* frameSurface(int frame) {
-  static std::vector<cairo_surface_t*> surfaces = [] {
-    std::vector<cairo_surface_t*> all;
-    for (int i = 1; i <= 24; ++i) all.push_back(surfaceOf(dialog_assets::animationFrame(i)));
-    return all;
-  }();
-  return surfaces[static_cast<std::size_t>(std::clamp(frame, 1, 24) - 1)];
-}
-
 GdkPixbuf* handPixbuf() {
   const dialog_assets::AssetImage hand = dialog_assets::handPointer();
   GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, hand.width, hand.height);
@@ -123,6 +108,12 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
       fileName_(nullptr),
       frame_(kFormBack, kTwipsPerPixel) {
   g_object_ref_sink(window_);
+  for (int i = 0; i < 2; ++i) {
+    markSurfaces_[static_cast<std::size_t>(i)] = surfaceOf(dialog_assets::optionMark(i == 1));
+  }
+  for (int i = 1; i <= Quorvane_P::kFramesPerBox; ++i) {
+    frameSurfaces_.push_back(surfaceOf(dialog_assets::animationFrame(i)));
+  }
   static GtkCssProvider* css = [] {
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, kCss, -1, nullptr);
@@ -248,6 +239,8 @@ QuorvanePViewGtk::~QuorvanePViewGtk() {
   g_signal_handlers_disconnect_by_data(fixed_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
+  for (cairo_surface_t* surface : markSurfaces_) cairo_surface_destroy(surface);
+  for (cairo_surface_t* surface : frameSurfaces_) cairo_surface_destroy(surface);
 }
 
 GtkWidget* QuorvanePViewGtk::placeLabel(const char* text, int left, int top, int width, int height,
@@ -408,9 +401,9 @@ gboolean QuorvanePViewGtk::onFixedDraw(GtkWidget*, cairo_t* cr, gpointer data) {
 }
 
 gboolean QuorvanePViewGtk::onMarkDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
-  const int index = indexOf(widget);
-  cairo_set_source_surface(
-      cr, markSurface(self(data)->markSelected_[static_cast<std::size_t>(index)]), 0, 0);
+  const QuorvanePViewGtk* view = self(data);
+  const auto index = static_cast<std::size_t>(indexOf(widget));
+  cairo_set_source_surface(cr, view->markSurfaces_[view->markSelected_[index] ? 1 : 0], 0, 0);
   cairo_paint(cr);
   return TRUE;
 }
@@ -423,7 +416,9 @@ gboolean QuorvanePViewGtk::onBoxDraw(GtkWidget* widget, cairo_t* cr, gpointer da
   cairo_set_source_rgb(cr, 0xE0 / 255.0, 0xE0 / 255.0, 0xE0 / 255.0);
   cairo_paint(cr);
   if (frame > 0) {
-    cairo_set_source_surface(cr, frameSurface(frame), 1, 1);
+    const std::vector<cairo_surface_t*>& frames = self(data)->frameSurfaces_;
+    const auto at = static_cast<std::size_t>(std::clamp(frame, 1, static_cast<int>(frames.size())));
+    cairo_set_source_surface(cr, frames[at - 1], 1, 1);
     cairo_rectangle(cr, 1, 1, w - 2, h - 2);
     cairo_fill(cr);
   }

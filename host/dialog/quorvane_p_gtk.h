@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "host/controls/cc_xp_button_gtk.h"
 #include "host/controls/gfx_frame_x.h"
@@ -71,6 +72,8 @@ class QuorvanePViewGtk final : public DialogView {
   std::array<bool, 3> markSelected_{};
   std::array<GtkWidget*, 2> boxes_{};
   std::array<int, 2> boxFrame_{};
+  std::array<cairo_surface_t*, 2> markSurfaces_{};
+  std::vector<cairo_surface_t*> frameSurfaces_;
   GFXFrameX frame_;
   std::unique_ptr<XPButtonGtk> fileButton_;
   std::unique_ptr<XPButtonGtk> setButton_;
