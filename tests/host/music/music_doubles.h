@@ -45,7 +45,6 @@ class RecordingCommands final : public MciCommandInterface {
   }
 
   bool errorString(std::int32_t code, char* text, std::uint32_t length) override {
-    errorCodesAsked.push_back(code);
     errorLengths.push_back(length);
     if (!errorTexts) return false;
     std::string message = "text of " + std::to_string(code);
@@ -62,7 +61,6 @@ class RecordingCommands final : public MciCommandInterface {
   std::map<std::string, Answer> script;
   std::vector<SentCommand> sent;
   bool errorTexts = true;
-  std::vector<std::int32_t> errorCodesAsked;
   std::vector<std::uint32_t> errorLengths;
 };
 
@@ -82,12 +80,8 @@ class RecordingSounds final : public LoopingSoundPlayer {
 
 class FixedOutputs final : public AudioOutputCounter {
  public:
-  std::int32_t countOutputDevices() override {
-    ++asked;
-    return count;
-  }
+  std::int32_t countOutputDevices() override { return count; }
   std::int32_t count = 1;
-  int asked = 0;
 };
 
 // A media file that plays only when told and ends when the test says so.
