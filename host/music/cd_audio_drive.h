@@ -1,6 +1,6 @@
 #pragma once
 // Seam: an audio CD drive (or a stand-in for one) that plays stretches of its disc.
-// Positions are in CD frames of 1/75 second, counted from the start of the disc's first track.
+// Positions are in CD frames of 1/75 second, counted from the first frame of the disc (LBA 0).
 
 #include <cstdint>
 #include <vector>

@@ -42,14 +42,14 @@ class CdImageSource final : public CdSectorSource {
 std::unique_ptr<CdSectorSource> openCdImage(const std::string& cueSheetPath) {
   std::ifstream sheetFile(cueSheetPath, std::ios::binary);
   if (!sheetFile) {
-    debugLog("cd image: cannot read %s", cueSheetPath.c_str());
+    debugLog("cd image: cannot read %s\n", cueSheetPath.c_str());
     return nullptr;
   }
   std::ostringstream text;
   text << sheetFile.rdbuf();
   auto sheet = parseCueSheet(text.str());
   if (!sheet) {
-    debugLog("cd image: %s is no usable cue sheet", cueSheetPath.c_str());
+    debugLog("cd image: %s is no usable cue sheet\n", cueSheetPath.c_str());
     return nullptr;
   }
   std::filesystem::path dataPath(sheet->dataFile);
@@ -59,7 +59,7 @@ std::unique_ptr<CdSectorSource> openCdImage(const std::string& cueSheetPath) {
   std::uintmax_t size = std::filesystem::file_size(dataPath, error);
   std::uint64_t totalFrames = error ? 0 : size / kCdFrameBytes;
   if (totalFrames <= sheet->tracks.back().startFrame) {
-    debugLog("cd image: data file %s is missing or too short", dataPath.c_str());
+    debugLog("cd image: data file %s is missing or too short\n", dataPath.c_str());
     return nullptr;
   }
   std::FILE* data = std::fopen(dataPath.c_str(), "rb");

@@ -285,7 +285,7 @@ std::int32_t MciInterpreter::execute(const std::string& command, std::string& re
       }
     }
   } catch (const std::exception& e) {
-    debugLog("mci: \"%s\" failed: %s", command.c_str(), e.what());
+    debugLog("mci: \"%s\" failed: %s\n", command.c_str(), e.what());
     code = kMciErrorInternal;
   }
   if (code != 0) reply.clear();

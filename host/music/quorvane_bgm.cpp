@@ -162,7 +162,7 @@ void openCdAudio() {
     Quorvane_B::lastApiResult = sendWithoutReply(kCdOpen);
     Quorvane_B::lastApiResult = sendWithoutReply(kCdTimeFormat);
   } catch (const std::exception& e) {
-    debugLog("music: opening the CD failed: %s", e.what());
+    debugLog("music: opening the CD failed: %s\n", e.what());
   }
 }
 
@@ -171,7 +171,7 @@ void pollCdAudio() {
   try {
     pollCdAudioSteps();
   } catch (const std::exception& e) {
-    debugLog("music: CD poll ended: %s", e.what());
+    debugLog("music: CD poll ended: %s\n", e.what());
     cdPollActive = kFalse;
   }
 }
@@ -181,7 +181,7 @@ void stopCdAudio() {
     Quorvane_B::lastApiResult = sendWithoutReply(kCdStop);
     Quorvane_B::lastApiResult = sendWithoutReply(kCdClose);
   } catch (const std::exception& e) {
-    debugLog("music: stopping the CD failed: %s", e.what());
+    debugLog("music: stopping the CD failed: %s\n", e.what());
   }
 }
 
@@ -191,12 +191,12 @@ void startMp3() {
     // A quotation mark would end the quoted name early and let the rest of the path be read
     // as further words of the command.
     if (file.find('"') != std::string::npos) {
-      debugLog("music: not opening a file whose name holds a quotation mark");
+      debugLog("music: not opening a file whose name holds a quotation mark\n");
       return;
     }
     if (sendWithoutReply(kMp3OpenBefore + file + kMp3OpenAfter) == 0) sendWithoutReply(kMp3Play);
   } catch (const std::exception& e) {
-    debugLog("music: starting the MP3 failed: %s", e.what());
+    debugLog("music: starting the MP3 failed: %s\n", e.what());
   }
 }
 
@@ -204,7 +204,7 @@ bool isMp3Playing() {
   try {
     return modeStartsWith(kMp3Mode, kMp3ModeLength, kModePlaying, nullptr);
   } catch (const std::exception& e) {
-    debugLog("music: MP3 status failed: %s", e.what());
+    debugLog("music: MP3 status failed: %s\n", e.what());
     return false;
   }
 }
@@ -215,7 +215,7 @@ void repeatMp3() {
     sendWithoutReply(kMp3Stop);
     sendWithoutReply(kMp3Restart);
   } catch (const std::exception& e) {
-    debugLog("music: restarting the MP3 failed: %s", e.what());
+    debugLog("music: restarting the MP3 failed: %s\n", e.what());
   }
 }
 
@@ -224,7 +224,7 @@ void stopMp3() {
     sendWithoutReply(kMp3Stop);
     sendWithoutReply(kMp3Close);
   } catch (const std::exception& e) {
-    debugLog("music: stopping the MP3 failed: %s", e.what());
+    debugLog("music: stopping the MP3 failed: %s\n", e.what());
   }
 }
 
@@ -234,7 +234,7 @@ void startWav() {
     if (devices.outputs.countOutputDevices() <= 0) return;
     Quorvane_B::lastApiResult = devices.sounds.startLoop(Quorvane_B::musicFile) ? 1 : 0;
   } catch (const std::exception& e) {
-    debugLog("music: starting the WAV failed: %s", e.what());
+    debugLog("music: starting the WAV failed: %s\n", e.what());
   }
 }
 
@@ -242,7 +242,7 @@ void stopWav() {
   try {
     Quorvane_B::lastApiResult = musicDevices().sounds.stop() ? 1 : 0;
   } catch (const std::exception& e) {
-    debugLog("music: stopping the WAV failed: %s", e.what());
+    debugLog("music: stopping the WAV failed: %s\n", e.what());
   }
 }
 
