@@ -88,10 +88,6 @@ class RendererTest : public ::testing::Test {
       setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
       setenv("HOME", home_.c_str(), 1);
       setenv("PELLARIN_DEBUG", "1", 1);
-      // The GL driver's own allocations become untraceable once it is unloaded at exit, so the
-      // sanitizer build would turn them into a failing exit code; the exit code here is ours.
-      const char* asan = getenv("ASAN_OPTIONS");
-      setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
       dup2(open((home_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
       if (chdir(PELLARIN_BIN_DIR) == 0) execl("./Pellarin2.dll", "Pellarin2.dll", nullptr);
       _exit(127);
