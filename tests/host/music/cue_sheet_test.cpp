@@ -54,17 +54,13 @@ TEST(CdImage, TracksEndWhereTheNextBeginsAndFramesReadBack) {
   auto folder =
       std::filesystem::temp_directory_path() / ("cue_sheet_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
-  std::vector<std::uint8_t> data(100 * kCdFrameBytes);
-  for (std::size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<std::uint8_t>(i / kCdFrameBytes);
-  std::ofstream(folder / "disc.bin", std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  std::ofstream(folder / "disc.cue")
-      << "FILE \"disc.bin\" BINARY\n TRACK 01 AUDIO\n"
-         "  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 01 00:00:40\n";
-  std::ofstream(folder / "short.cue")
-      << "FILE \"disc.bin\" BINARY\n TRACK 01 AUDIO\n"
-         "  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 01 00:02:00\n";
+  std::ofstream data(folder / "disc.bin", std::ios::binary);
+  for (char frame = 0; frame < 100; ++frame) data << std::string(kCdFrameBytes, frame);
+  data.close();
+  const char* sheet =
+      "FILE \"disc.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n";
+  std::ofstream(folder / "disc.cue") << sheet << "INDEX 01 00:00:40\n";
+  std::ofstream(folder / "short.cue") << sheet << "INDEX 01 00:02:00\n";
 
   auto image = openCdImage((folder / "disc.cue").string());
   ASSERT_TRUE(image);
@@ -75,10 +71,8 @@ TEST(CdImage, TracksEndWhereTheNextBeginsAndFramesReadBack) {
   EXPECT_EQ(tracks[1].frameCount, 60u);
   std::vector<std::uint8_t> frames(2 * kCdFrameBytes);
   ASSERT_TRUE(image->read(41, 2, frames.data()));
-  EXPECT_EQ(frames.front(), 41);
   EXPECT_EQ(frames.back(), 42);
   EXPECT_FALSE(image->read(99, 2, frames.data())) << "past the end of the data";
-
   EXPECT_FALSE(openCdImage((folder / "short.cue").string())) << "track 2 starts after the data";
   EXPECT_FALSE(openCdImage((folder / "missing.cue").string()));
   std::filesystem::remove_all(folder);

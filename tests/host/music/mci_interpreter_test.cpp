@@ -2,226 +2,240 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-
-#include "music_doubles.h"
 
 namespace pellarin {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeProvider;
 using ::testing::IsEmpty;
 using ::testing::Pair;
 
-class Interpreter : public ::testing::Test {
+// A media file or CD drive that plays only when told and ends when the test says so.
+struct FakeState {
+  CdDiscState disc = CdDiscState::ready;
+  std::vector<CdTrack> tracks = {{0, 750}, {750, 1500}, {2250, 300}};
+  std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> plays;
+  bool playing = false;
+  std::uint64_t position = 0;
+  std::uint64_t length = 5000;
+  bool alive = false;
+};
+class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
+ public:
+  explicit FakeDevice(FakeState& s) : s_(s) { s_.alive = true; }
+  ~FakeDevice() override { s_.alive = false; }
+  bool play(std::uint64_t from, std::optional<std::uint64_t> to) override {
+    s_.plays.emplace_back(from, to);
+    s_.position = from;
+    s_.playing = true;
+    return true;
+  }
+  bool play(std::uint32_t from, std::uint32_t to) override {
+    return play(std::uint64_t{from}, std::optional<std::uint64_t>{to});
+  }
+  bool stop() override {
+    s_.playing = false;
+    return true;
+  }
+  bool pause() override { return stop(); }
+  bool playing() override { return s_.playing; }
+  std::uint64_t positionMs() override { return s_.position; }
+  std::uint64_t lengthMs() override { return s_.length; }
+  CdDiscState discState() override { return s_.disc; }
+  std::vector<CdTrack> tracks() override {
+    return s_.disc == CdDiscState::ready ? s_.tracks : std::vector<CdTrack>{};
+  }
+  std::uint32_t positionFrame() override { return static_cast<std::uint32_t>(s_.position); }
+
+ private:
+  FakeState& s_;
+};
+
+// Hands out fake devices, or fails to as the test says.
+class Interpreter : public ::testing::Test, public MciDeviceProvider {
  protected:
+  std::unique_ptr<MediaFileDevice> openMediaFile(const std::string& path,
+                                                 DeviceOpenFailure& failure) override {
+    openedFiles.push_back(path);
+    failure = mediaFailure;
+    if (failure != DeviceOpenFailure::none) return nullptr;
+    media = FakeState{};
+    return std::make_unique<FakeDevice>(media);
+  }
+  std::unique_ptr<CdAudioDrive> openCdDrive(DeviceOpenFailure& failure) override {
+    failure = cdFailure;
+    return failure == DeviceOpenFailure::none ? std::make_unique<FakeDevice>(cd) : nullptr;
+  }
   void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("mci_interpreter_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    song = (folder / "my song.mp3").string();
     std::ofstream(song) << "x";
-    provider.cd.tracks = {{0, 750}, {750, 1500}, {2250, 300}};
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
-  // The code of a command; its reply in reply.
-  std::int32_t run(const std::string& command) { return mci.execute(command, reply); }
+  // The reply of a command, or "error <code>".
   std::string ask(const std::string& command) {
-    std::int32_t code = run(command);
+    std::int32_t code = mci.execute(command, reply);
     return code == 0 ? reply : "error " + std::to_string(code);
   }
+  // Runs the commands in order, each against the answer it must give.
+  void expectAnswers(const std::vector<std::pair<std::string, std::string>>& steps) {
+    for (const auto& [command, expected] : steps) EXPECT_EQ(ask(command), expected) << command;
+  }
+  std::string openSong(const std::string& alias) {
+    return ask("open \"" + song + "\" type MPEGVideo alias " + alias);
+  }
 
-  std::filesystem::path folder;
-  std::string song;
-  FakeProvider provider;
-  MciInterpreter mci{provider};
+  std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                 ("mci_interpreter_test_" + std::to_string(::getpid()));
+  std::string song = (folder / "my song.mp3").string();
+  DeviceOpenFailure mediaFailure = DeviceOpenFailure::none;
+  DeviceOpenFailure cdFailure = DeviceOpenFailure::none;
+  std::vector<std::string> openedFiles;
+  FakeState media;
+  FakeState cd;
+  MciInterpreter mci{*this};
   std::string reply;
 };
 
-TEST_F(Interpreter, OpensAFileUnderAnAliasInAnyLetterCase) {
+TEST_F(Interpreter, OpensUnderAliasesInAnyLetterCaseAndClosesThem) {
   EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo Alias MP3Play"), "1");
-  EXPECT_THAT(provider.openedFiles, ElementsAre(song));
-  EXPECT_EQ(ask("STATUS mp3play MODE"), "stopped");
-  EXPECT_EQ(ask("Play MP3PLAY"), "");
-  EXPECT_EQ(ask("status MP3Play mode"), "playing");
-  EXPECT_EQ(ask("open \"" + song + "\" TYPE mpegvideo ALIAS Second"), "2");
-  EXPECT_EQ(ask("close MP3Play"), "");
-  EXPECT_FALSE(provider.media.alive) << "closing releases the device";
-  EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo alias Third"), "1")
-      << "the lowest free number is reused";
-  EXPECT_EQ(ask("open " + (folder / "plain.mp3").string() + " type MPEGVideo"), "error 275");
+  EXPECT_THAT(openedFiles, ElementsAre(song));
+  expectAnswers({{"STATUS mp3play MODE", "stopped"},
+                 {"Play MP3PLAY", ""},
+                 {"status MP3Play mode", "playing"},
+                 {"open \"" + song + "\" TYPE mpegvideo ALIAS Second", "2"},
+                 {"close MP3Play", ""}});
+  EXPECT_FALSE(media.alive) << "closing releases the device";
+  EXPECT_EQ(openSong("Third"), "1") << "the lowest free number is reused";
+  EXPECT_EQ(ask("open cdaudio"), "3");
+  EXPECT_EQ(ask("close ALL"), "");
+  EXPECT_FALSE(cd.alive);
+  EXPECT_FALSE(media.alive);
 }
 
 TEST_F(Interpreter, RefusesOpensThatCannotWork) {
-  std::string open = "open \"" + song + "\" type MPEGVideo alias a";
-  EXPECT_EQ(ask(open), "1");
-  EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo alias A"), "error 289");
-  EXPECT_EQ(ask("open \"" + (folder / "none.mp3").string() + "\" type MPEGVideo alias b"),
-            "error 275");
-  EXPECT_EQ(ask("open \"" + folder.string() + "\" type MPEGVideo alias b"), "error 275");
-  EXPECT_EQ(ask("open \"" + song + "\" type Sequencer alias b"), "error 263");
-  EXPECT_EQ(ask("open videodisc"), "error 263");
-  EXPECT_EQ(ask("open \"cdaudio\""), "error 263") << "a quoted name is a file, not a device";
-  provider.mediaFailure = DeviceOpenFailure::cannotPlay;
-  EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo alias b"), "error 277");
-  provider.mediaFailure = DeviceOpenFailure::noDriver;
-  EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo alias b"), "error 266");
-  EXPECT_EQ(ask("status b mode"), "error 263");
-  EXPECT_EQ(provider.openedFiles.size(), 3u) << "missing files never reach the device";
+  ASSERT_EQ(openSong("a"), "1");
+  expectAnswers({{"open \"" + song + "\" type MPEGVideo alias A", "error 289"},
+                 {"open \"" + (folder / "none.mp3").string() + "\" type MPEGVideo", "error 275"},
+                 {"open \"" + folder.string() + "\" type MPEGVideo alias b", "error 275"},
+                 {"open \"" + song + "\" type Sequencer alias b", "error 263"},
+                 {"open videodisc", "error 263"},
+                 {"open \"cdaudio\"", "error 263"}});  // a quoted name is a file, not a device
+  EXPECT_EQ(openedFiles.size(), 1u) << "missing files never reach the device";
+  mediaFailure = DeviceOpenFailure::cannotPlay;
+  EXPECT_EQ(openSong("b"), "error 277");
+  mediaFailure = DeviceOpenFailure::noDriver;
+  EXPECT_EQ(openSong("b"), "error 266");
+  cdFailure = DeviceOpenFailure::noDevice;
+  EXPECT_EQ(ask("open cdaudio"), "error 266");
 }
 
 TEST_F(Interpreter, ReportsMissingAndUnknownWords) {
-  ASSERT_EQ(ask("open \"" + song + "\" type MPEGVideo alias m"), "1");
-  EXPECT_EQ(ask("open"), "error 273");
-  EXPECT_EQ(ask("open \"" + song + "\" type"), "error 273");
-  EXPECT_EQ(ask("open \"" + song + "\" type MPEGVideo alias"), "error 273");
-  EXPECT_EQ(ask("status m"), "error 273");
-  EXPECT_EQ(ask("play"), "error 273");
-  EXPECT_EQ(ask("set m time format"), "error 273");
-  EXPECT_EQ(ask("play m from"), "error 273");
-  EXPECT_EQ(ask("rewind m"), "error 261");
-  EXPECT_EQ(ask("   "), "error 261");
-  EXPECT_EQ(ask("\"play\" m"), "error 261");
-  EXPECT_EQ(ask("play m fast"), "error 261");
-  EXPECT_EQ(ask("play m from 0 from 10"), "error 261");
-  EXPECT_EQ(ask("status m volume"), "error 261");
-  EXPECT_EQ(ask("set m door open"), "error 261");
-  EXPECT_EQ(ask("set m time format tmsf"), "error 282") << "a file has no tracks";
-  EXPECT_EQ(ask("stop nobody"), "error 263");
-  EXPECT_EQ(ask("close m"), "");
-  EXPECT_EQ(ask("status m mode"), "error 263");
-  EXPECT_EQ(ask("close m"), "error 263");
+  ASSERT_EQ(openSong("m"), "1");
+  expectAnswers({{"open", "error 273"},
+                 {"status m", "error 273"},
+                 {"set m time format", "error 273"},
+                 {"play m from", "error 273"},
+                 {"rewind m", "error 261"},
+                 {"   ", "error 261"},
+                 {"\"play\" m", "error 261"},
+                 {"play m fast", "error 261"},
+                 {"play m from 0 from 10", "error 261"},
+                 {"status m volume", "error 261"},
+                 {"set m time format tmsf", "error 282"},  // a file has no tracks
+                 {"stop nobody", "error 263"},
+                 {"close m", ""},
+                 {"close m", "error 263"}});
 }
 
 TEST_F(Interpreter, QuotedNamesEndAtTheNextQuotationMarkAndCannotAddWords) {
   // A path that tries to close its quotes early and name its own alias.
-  std::string sneaky =
-      "open \"" + song + "\" type MPEGVideo alias Other \".mp3\" " + "type MPEGVideo Alias MP3Play";
-  EXPECT_EQ(ask(sneaky), "error 261");
-  EXPECT_EQ(ask("open \"" + song + "\"x type MPEGVideo alias a"), "error 261");
-  EXPECT_EQ(ask("open \"" + song + " type MPEGVideo alias a"), "error 261");
-  EXPECT_EQ(ask("open " + song + "\" type MPEGVideo alias a"), "error 261");
-  EXPECT_THAT(provider.openedFiles, IsEmpty());
-  EXPECT_EQ(ask("status Other mode"), "error 263");
-  EXPECT_EQ(ask("status MP3Play mode"), "error 263");
+  expectAnswers(
+      {{"open \"" + song + "\" type MPEGVideo alias Other \".mp3\" type MPEGVideo Alias MP3Play",
+        "error 261"},
+       {"open \"" + song + "\"x type MPEGVideo alias a", "error 261"},
+       {"open \"" + song + " type MPEGVideo alias a", "error 261"},
+       {"open " + song + "\" type MPEGVideo alias a", "error 261"}});
+  EXPECT_THAT(openedFiles, IsEmpty());
 }
 
 TEST_F(Interpreter, PlaysFilesFromMillisecondPositions) {
-  ASSERT_EQ(ask("open \"" + song + "\" type MPEGVideo alias m"), "1");
-  provider.media.position = 1200;
-  EXPECT_EQ(ask("play m"), "");
-  EXPECT_EQ(ask("play m from 0"), "");
-  EXPECT_EQ(ask("play m from 1000 to 2000"), "");
-  EXPECT_THAT(provider.media.plays,
-              ElementsAre(Pair(1200u, std::nullopt), Pair(0u, std::nullopt), Pair(1000u, 2000u)));
-  EXPECT_EQ(ask("play m from 6000"), "error 282");
-  EXPECT_EQ(ask("play m from 3000 to 2000"), "error 282");
-  EXPECT_EQ(ask("play m from -1"), "error 282");
-  EXPECT_EQ(ask("play m from Error:282"), "error 282");
-  EXPECT_EQ(provider.media.plays.size(), 3u);
-  EXPECT_EQ(ask("status m position"), "1000");
-  EXPECT_EQ(ask("status m length"), "5000");
-  EXPECT_EQ(ask("pause m"), "");
-  EXPECT_EQ(ask("status m mode"), "paused");
-  EXPECT_EQ(ask("resume m"), "");
-  EXPECT_EQ(ask("status m mode"), "playing");
-  provider.media.playing = false;  // reached its end
-  EXPECT_EQ(ask("status m mode"), "stopped");
-  provider.media.length = 0;  // not known yet
-  EXPECT_EQ(ask("play m from 6000"), "");
-  EXPECT_EQ(ask("play m from 6x"), "error 282");
+  ASSERT_EQ(openSong("m"), "1");
+  media.position = 1200;
+  expectAnswers({{"play m", ""},
+                 {"play m from 0", ""},
+                 {"play m from 1000 to 2000", ""},
+                 {"play m from 6000", "error 282"},
+                 {"play m from 3000 to 2000", "error 282"},
+                 {"play m from -1", "error 282"},
+                 {"status m position", "1000"},
+                 {"pause m", ""},
+                 {"status m mode", "paused"},
+                 {"resume m", ""},
+                 {"status m mode", "playing"}});
+  EXPECT_THAT(media.plays, ElementsAre(Pair(1200u, std::nullopt), Pair(0u, std::nullopt),
+                                       Pair(1000u, 2000u), Pair(1000u, std::nullopt)));
+  media.playing = false;  // reached its end
+  media.length = 0;       // not known yet
+  expectAnswers(
+      {{"status m mode", "stopped"}, {"play m from 6000", ""}, {"play m from 6x", "error 282"}});
 }
 
-TEST_F(Interpreter, AnswersForTheCdInTracksMinutesSecondsAndFrames) {
-  EXPECT_EQ(ask("open cdaudio"), "1");
-  EXPECT_EQ(ask("status cdaudio time format"), "milliseconds");
-  EXPECT_EQ(ask("set cdaudio time format tmsf"), "");
-  EXPECT_EQ(ask("status cdaudio time format"), "tmsf");
-  EXPECT_EQ(ask("status cdaudio number of tracks"), "3");
-  EXPECT_EQ(ask("status cdaudio current track"), "1");
-  EXPECT_EQ(ask("status cdaudio mode"), "stopped");
-  EXPECT_EQ(ask("status cdaudio position track 2"), "02:00:00:00");
-  EXPECT_EQ(ask("status cdaudio position track 4"), "error 282");
-  EXPECT_EQ(ask("status cdaudio position track 0"), "error 282");
-  EXPECT_EQ(ask("status cdaudio position track two"), "error 282");
-  EXPECT_EQ(ask("status cdaudio position track"), "error 273");
-  EXPECT_EQ(ask("status cdaudio length track 2"), "00:20:00");
-
-  provider.cd.position = 750 + 5 * 75 + 10;
-  EXPECT_EQ(ask("status cdaudio position"), "02:00:05:10");
-  EXPECT_EQ(ask("status cdaudio current track"), "2");
-  EXPECT_EQ(ask("set cdaudio time format milliseconds"), "");
-  EXPECT_EQ(ask("status cdaudio position"), std::to_string((750 + 5 * 75 + 10) * 1000 / 75));
-  EXPECT_EQ(ask("set cdaudio time format msf"), "");
-  EXPECT_EQ(ask("status cdaudio position track 1"), "00:02:00");
+TEST_F(Interpreter, AnswersForTheCdInItsTimeFormatsOrThatItHasNoDisc) {
+  cd.position = 750 + 5 * 75 + 10;
+  expectAnswers({{"open cdaudio", "1"},
+                 {"status cdaudio time format", "milliseconds"},
+                 {"status cdaudio position", std::to_string((750 + 5 * 75 + 10) * 1000 / 75)},
+                 {"set cdaudio time format tmsf", ""},
+                 {"status cdaudio number of tracks", "3"},
+                 {"status cdaudio current track", "2"},
+                 {"status cdaudio position", "02:00:05:10"},
+                 {"status cdaudio position track 2", "02:00:00:00"},
+                 {"status cdaudio position track 4", "error 282"},
+                 {"status cdaudio position track 0", "error 282"},
+                 {"status cdaudio position track", "error 273"},
+                 {"status cdaudio length track 2", "00:20:00"},
+                 {"set cdaudio time format msf", ""},
+                 {"status cdaudio position track 1", "00:02:00"}});
+  cd.disc = CdDiscState::noDisc;
+  expectAnswers({{"status cdaudio mode", "not ready"},
+                 {"status cdaudio media present", "false"},
+                 {"status cdaudio current track", "error 276"},
+                 {"play cdaudio", "error 276"},
+                 {"stop cdaudio", "error 276"}});
+  cd.disc = CdDiscState::trayOpen;
+  EXPECT_EQ(ask("status cdaudio mode"), "open");
 }
 
 TEST_F(Interpreter, PlaysTheCdFromPositionsOfItsTracks) {
-  ASSERT_EQ(ask("open cdaudio alias disc"), "1");
-  ASSERT_EQ(ask("set disc time format tmsf"), "");
-  EXPECT_EQ(ask("play disc from 02:00:00:00"), "");
-  EXPECT_EQ(ask("status disc mode"), "playing");
-  EXPECT_EQ(ask("play disc from 3 to 03:00:02:00"), "");
-  EXPECT_EQ(ask("play disc from 02:00:10"), "");
-  EXPECT_THAT(provider.cd.plays,
-              ElementsAre(Pair(750u, 2550u), Pair(2250u, 2400u), Pair(750u + 750u, 2550u)));
-  EXPECT_EQ(ask("play disc from 04:00:00:00"), "error 282");
-  EXPECT_EQ(ask("play disc from 02:00:60:00"), "error 282");
-  EXPECT_EQ(ask("play disc from 02:00:00:75"), "error 282");
-  EXPECT_EQ(ask("play disc from 01:00:00:00:00"), "error 282");
-  EXPECT_EQ(ask("play disc from 03:01:00:00"), "error 282") << "beyond the disc's end";
-  EXPECT_EQ(ask("play disc from Error:282"), "error 282");
-
-  provider.cd.position = 1000;
-  provider.cd.playing = false;
-  EXPECT_EQ(ask("play disc"), "");
-  provider.cd.position = 2550;  // played to the end of the disc
-  provider.cd.playing = false;
-  EXPECT_EQ(ask("play disc"), "");
-  EXPECT_THAT(provider.cd.plays.back(), Pair(0u, 2550u)) << "an ended disc starts again";
-  EXPECT_EQ(provider.cd.plays[provider.cd.plays.size() - 2], std::make_pair(1000u, 2550u));
-  EXPECT_EQ(ask("stop disc"), "");
-  EXPECT_EQ(ask("status disc mode"), "stopped");
-  EXPECT_EQ(ask("close disc"), "");
-  EXPECT_FALSE(provider.cd.alive);
-}
-
-TEST_F(Interpreter, CdWithoutDiscOrDriveFailsItsQueries) {
-  provider.cd.disc = CdDiscState::noDisc;
-  ASSERT_EQ(ask("open cdaudio"), "1");
-  EXPECT_EQ(ask("set cdaudio time format tmsf"), "");
-  EXPECT_EQ(ask("status cdaudio mode"), "not ready");
-  EXPECT_EQ(ask("status cdaudio media present"), "false");
-  EXPECT_EQ(ask("status cdaudio current track"), "error 276");
-  EXPECT_EQ(ask("status cdaudio number of tracks"), "error 276");
-  EXPECT_EQ(ask("play cdaudio"), "error 276");
-  EXPECT_EQ(ask("stop cdaudio"), "error 276");
-  provider.cd.disc = CdDiscState::trayOpen;
-  EXPECT_EQ(ask("status cdaudio mode"), "open");
-  EXPECT_EQ(ask("close cdaudio"), "");
-
-  provider.cdFailure = DeviceOpenFailure::noDevice;
-  EXPECT_EQ(ask("open cdaudio"), "error 266");
-  EXPECT_EQ(ask("status cdaudio current track"), "error 263");
-}
-
-TEST_F(Interpreter, CloseAllReleasesEverything) {
-  ASSERT_EQ(ask("open cdaudio"), "1");
-  ASSERT_EQ(ask("open \"" + song + "\" type MPEGVideo alias m"), "2");
-  EXPECT_EQ(ask("close ALL"), "");
-  EXPECT_FALSE(provider.cd.alive);
-  EXPECT_FALSE(provider.media.alive);
-  EXPECT_EQ(ask("open cdaudio"), "1");
+  expectAnswers({{"open cdaudio alias disc", "1"},
+                 {"set disc time format tmsf", ""},
+                 {"play disc from 02:00:00:00", ""},
+                 {"status disc mode", "playing"},
+                 {"play disc from 3 to 03:00:02:00", ""},
+                 {"play disc from 02:00:10", ""},
+                 {"play disc from 04:00:00:00", "error 282"},
+                 {"play disc from 02:00:60:00", "error 282"},
+                 {"play disc from 01:00:00:00:00", "error 282"},
+                 {"play disc from 03:01:00:00", "error 282"},  // beyond the disc's end
+                 {"play disc from Error:282", "error 282"}});
+  cd.position = 1000;
+  ASSERT_EQ(ask("play disc"), "");
+  cd.position = 2550;  // played to the end of the disc
+  ASSERT_EQ(ask("play disc"), "");
+  EXPECT_THAT(cd.plays,
+              ElementsAre(Pair(750u, 2550u), Pair(2250u, 2400u), Pair(1500u, 2550u),
+                          Pair(1000u, 2550u), Pair(0u, 2550u)));  // an ended disc starts again
+  expectAnswers({{"stop disc", ""}, {"status disc mode", "stopped"}});
 }
 
 TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
-  char buffer[8];
-  std::memset(buffer, 'x', sizeof buffer);
+  char buffer[8] = "xxxxxxx";
   EXPECT_EQ(mci.sendString("open cdaudio alias a", buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "1");
   EXPECT_EQ(mci.sendString("set a time format tmsf", nullptr, 0), 0);
@@ -232,8 +246,6 @@ TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
   EXPECT_EQ(mci.sendString(nullptr, buffer, sizeof buffer), 261);
 
   char text[256];
-  EXPECT_TRUE(mci.errorString(263, text, sizeof text));
-  EXPECT_GT(std::strlen(text), 10u);
   EXPECT_TRUE(mci.errorString(289, text, 6));
   EXPECT_EQ(std::strlen(text), 5u);
   EXPECT_FALSE(mci.errorString(999, text, sizeof text));
