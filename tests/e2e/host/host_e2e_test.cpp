@@ -150,13 +150,18 @@ class HostEndToEndTest : public ::testing::Test {
   fs::path workFolder() const { return root_ / "config" / "k_veld_temp"; }
 
   // Any window with this title (WM_NAME or _NET_WM_NAME), anywhere in the tree.
-  Window findWindow(const std::string& title) {
+  // viewable: only a window that is shown (the toolkit keeps a hidden window named after the
+  // program, too).
+  Window findWindow(const std::string& title, bool viewable = false) {
     const Atom netWmName = XInternAtom(display_, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
     std::vector<Window> pending{DefaultRootWindow(display_)};
     while (!pending.empty()) {
       const Window window = pending.back();
       pending.pop_back();
+      XWindowAttributes attributes{};
+      const bool shown = XGetWindowAttributes(display_, window, &attributes) != 0 &&
+                         attributes.map_state == IsViewable;
       Atom type = None;
       int format = 0;
       unsigned long count = 0, remaining = 0;
@@ -166,7 +171,7 @@ class HostEndToEndTest : public ::testing::Test {
           data != nullptr) {
         const bool match = std::string(reinterpret_cast<char*>(data), count) == title;
         XFree(data);
-        if (match) return window;
+        if (match && (shown || !viewable)) return window;
       } else if (data != nullptr) {
         XFree(data);
       }
@@ -174,7 +179,7 @@ class HostEndToEndTest : public ::testing::Test {
       if (XFetchName(display_, window, &name) != 0 && name != nullptr) {
         const bool match = title == name;
         XFree(name);
-        if (match) return window;
+        if (match && (shown || !viewable)) return window;
       }
       Window root = 0, parent = 0, *children = nullptr;
       unsigned int n = 0;
@@ -185,9 +190,15 @@ class HostEndToEndTest : public ::testing::Test {
     }
     return 0;
   }
-  Window waitForWindow(const std::string& title, std::chrono::milliseconds limit) {
+  Window waitForWindow(const std::string& title, std::chrono::milliseconds limit,
+                       bool viewable = false) {
     Window found = 0;
-    waitUntil([&] { return (found = findWindow(title)) != 0; }, limit);
+    waitUntil(
+        [&] {
+          found = findWindow(title, viewable);
+          return found != 0;
+        },
+        limit);
     return found;
   }
   void pressKey(KeySym key) {
@@ -316,7 +327,7 @@ TEST_F(HostEndToEndTest, EveryBuiltInPictureIsHandedOverAcrossRuns) {
 TEST_F(HostEndToEndTest, AMissingCompanionIsReportedAndTheProgramEndsAfterOk) {
   fs::remove(program_ / "kVeld.dll");
   auto host = startHost({"/S"});
-  const Window dialog = waitForWindow("Pellarin", 20s);
+  const Window dialog = waitForWindow("Pellarin", 20s, true);
   ASSERT_NE(dialog, 0u) << "no message box";
   EXPECT_TRUE(host->running());
   EXPECT_TRUE(fs::is_directory(workFolder()));

@@ -376,15 +376,5 @@ TEST_F(RunModeTest, ARendererThatEndedOrNeverStartedEndsTheWatchAtOnce) {
   EXPECT_EQ(log_, (Log{"find Quorvane_VC", "stopCdAudio", "showCursor true", "end"}));
 }
 
-TEST(MusicFileKind, LooksAtTheLastThreeCharactersInAnyCase) {
-  EXPECT_EQ(musicFileKind("a.mp3"), MusicFileKind::Mp3);
-  EXPECT_EQ(musicFileKind("A.MP3"), MusicFileKind::Mp3);
-  EXPECT_EQ(musicFileKind("xmP3"), MusicFileKind::Mp3);
-  EXPECT_EQ(musicFileKind("a.wAv"), MusicFileKind::Wav);
-  EXPECT_EQ(musicFileKind("a.wave"), MusicFileKind::Other);
-  EXPECT_EQ(musicFileKind("av"), MusicFileKind::Other);
-  EXPECT_EQ(musicFileKind(""), MusicFileKind::Other);
-}
-
 }  // namespace
 }  // namespace pellarin

@@ -135,15 +135,6 @@ TEST_F(X11AdaptersTest, ScreenSizeIsTheVirtualScreens) {
   EXPECT_EQ(size.height, 600);
 }
 
-TEST_F(X11AdaptersTest, PointerCountGoesDownOnHideAndBackOnShow) {
-  PointerControlX11 pointer(*connection_);
-  EXPECT_EQ(pointer.showCursor(false), -1);
-  EXPECT_EQ(pointer.showCursor(false), -2);
-  EXPECT_EQ(pointer.showCursor(true), -1);
-  EXPECT_EQ(pointer.showCursor(true), 0);
-  EXPECT_EQ(pointer.showCursor(true), 1);
-}
-
 std::uint32_t pixelAt(Display* display, Window window, int x, int y) {
   XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
   if (image == nullptr) return 0xDEADBEEF;

@@ -261,18 +261,5 @@ TEST(BitmapReader, ReadsPalettedAndThirtyTwoBitBitmaps) {
   EXPECT_EQ(bitfields->rgb, (std::vector<std::uint8_t>{10, 20, 30}));
 }
 
-TEST(BitmapFile, WritesRowsPaddedBottomUpInBlueGreenRedOrder) {
-  const std::vector<std::uint8_t> rgb = {1, 2, 3, 4, 5, 6};  // 1 x 2: top (1,2,3), bottom (4,5,6)
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "pellarin-bmp-test.bmp";
-  ASSERT_TRUE(writeBitmapFile(path, PictureView{1, 2, rgb}));
-  const std::string bytes = readFile(path);
-  std::filesystem::remove(path);
-  ASSERT_EQ(bytes.size(), 54u + 2 * 4);
-  EXPECT_EQ(bytes.substr(54), std::string("\x06\x05\x04\x00\x03\x02\x01\x00", 8));
-  EXPECT_FALSE(writeBitmapFile(path, PictureView{2, 2, rgb}));  // too few pixels
-  EXPECT_FALSE(std::filesystem::exists(path));
-}
-
 }  // namespace
 }  // namespace pellarin
