@@ -34,7 +34,7 @@ MainResult Main(std::string_view commandLine, MainServices& services) {
   const bool runModeFound = services.windows.windowWithTitleExists(kRunModeWindowTitle);
   const bool dialogFound = services.windows.windowWithTitleExists(kDialogTitle);
   if (runModeFound || dialogFound) {
-    debugLog("host: another copy is running; ending");
+    debugLog("host: another copy is running; ending\n");
     return MainResult::End;
   }
 

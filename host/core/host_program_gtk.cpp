@@ -114,15 +114,15 @@ std::string commandLineOf(int argc, char** argv) {
 
 int runHost(int argc, char** argv) {
   const std::string commandLine = commandLineOf(argc, argv);
-  debugLog("host: started with \"%s\"", commandLine.c_str());
+  debugLog("host: started with \"%s\"\n", commandLine.c_str());
   // No display, nothing to save or preview: end quietly, as every other failure does.
   if (!gtk_init_check(nullptr, nullptr)) {
-    debugLog("host: no display");
+    debugLog("host: no display\n");
     return 0;
   }
   std::unique_ptr<X11Connection> connection = connectThroughGdk();
   if (!connection) {
-    debugLog("host: the display is not an X display");
+    debugLog("host: the display is not an X display\n");
     return 0;
   }
 

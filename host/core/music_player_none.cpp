@@ -5,7 +5,7 @@
 namespace pellarin {
 
 void MusicPlayerBgm::openCdAudio() {
-  debugLog("host: built without music");
+  debugLog("host: built without music\n");
 }
 void MusicPlayerBgm::pollCdAudio() {}
 bool MusicPlayerBgm::cdPollActive() {
@@ -13,12 +13,12 @@ bool MusicPlayerBgm::cdPollActive() {
 }
 void MusicPlayerBgm::stopCdAudio() {}
 void MusicPlayerBgm::startMp3() {
-  debugLog("host: built without music");
+  debugLog("host: built without music\n");
 }
 void MusicPlayerBgm::repeatMp3() {}
 void MusicPlayerBgm::stopMp3() {}
 void MusicPlayerBgm::startWav() {
-  debugLog("host: built without music");
+  debugLog("host: built without music\n");
 }
 void MusicPlayerBgm::stopWav() {}
 

@@ -25,19 +25,19 @@ bool PictureConverterDl::convertBmpToJpg(const std::filesystem::path& bitmapPath
   if (handle_ == nullptr) {
     handle_ = dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
-      debugLog("host: cannot load %s: %s", library_.c_str(), dlerror());
+      debugLog("host: cannot load %s: %s\n", library_.c_str(), dlerror());
       return false;
     }
     function_ = dlsym(handle_, "ConvertBMPtoJPG");
   }
   if (function_ == nullptr) {
-    debugLog("host: %s has no ConvertBMPtoJPG", library_.c_str());
+    debugLog("host: %s has no ConvertBMPtoJPG\n", library_.c_str());
     return false;
   }
   const auto convert = reinterpret_cast<ConvertFunction>(function_);
   const std::int16_t result =
       convert(bitmapPath.c_str(), jpegPath.c_str(), kSubsampling, kQuality, kFlags);
-  if (result != 0) debugLog("host: ConvertBMPtoJPG returned %d", result);
+  if (result != 0) debugLog("host: ConvertBMPtoJPG returned %d\n", result);
   return result == 0;
 }
 

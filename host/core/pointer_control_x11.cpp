@@ -14,7 +14,7 @@ std::int32_t PointerControlX11::showCursor(bool show) {
   count_ += show ? 1 : -1;
   const bool visible = count_ >= 0;
   if (!haveFixes) {
-    debugLog("host: no XFixes; the pointer stays as it is");
+    debugLog("host: no XFixes; the pointer stays as it is\n");
   } else if (wasVisible && !visible) {
     XFixesHideCursor(display, DefaultRootWindow(display));
     XFlush(display);

@@ -49,7 +49,7 @@ bool PreviewWindowX11::attach(std::uint32_t parent, std::function<void()> parent
   XWindowAttributes attributes{};
   if (parent == 0 || XGetWindowAttributes(display, parent, &attributes) == 0) {
     trap.pop();
-    debugLog("host: preview parent 0x%x names no window", parent);
+    debugLog("host: preview parent 0x%x names no window\n", parent);
     return false;
   }
   // Hear about the parent's end and size; the child's own events come with it.
@@ -64,7 +64,7 @@ bool PreviewWindowX11::attach(std::uint32_t parent, std::function<void()> parent
   XSync(display, False);
   if (!trap.pop()) {
     // The parent went away while the child was made.
-    debugLog("host: preview parent 0x%x vanished", parent);
+    debugLog("host: preview parent 0x%x vanished\n", parent);
     if (window_ != 0) {
       X11ErrorTrap cleanup(connection_);
       XDestroyWindow(display, window_);

@@ -41,7 +41,7 @@ bool ProcessLauncherGtk::start(const std::filesystem::path& program) {
   const int error = posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv, environ);
   posix_spawnattr_destroy(&attributes);
   if (error != 0) {
-    debugLog("host: cannot start %s (error %d)", path.c_str(), error);
+    debugLog("host: cannot start %s (error %d)\n", path.c_str(), error);
     return false;
   }
 
@@ -55,7 +55,7 @@ bool ProcessLauncherGtk::start(const std::filesystem::path& program) {
       [](GPid, gint status, gpointer data) {
         auto& watched = *static_cast<std::shared_ptr<Child>*>(data);
         watched->running = false;
-        debugLog("host: renderer %d ended (status %d)", static_cast<int>(watched->pid), status);
+        debugLog("host: renderer %d ended (status %d)\n", static_cast<int>(watched->pid), status);
       },
       reference, [](gpointer data) { delete static_cast<std::shared_ptr<Child>*>(data); });
   child_ = std::move(child);

@@ -65,16 +65,16 @@ void Quorvane_S::load() {
   // renderer to its own fallback.
   const std::filesystem::path bitmap = temporaryBitmapPath();
   if (!writeBitmapFile(bitmap, pictures_[static_cast<std::size_t>(chosenPicture_)])) {
-    debugLog("host: cannot write %s", bitmap.c_str());
+    debugLog("host: cannot write %s\n", bitmap.c_str());
   }
   if (!services_.converter.convertBmpToJpg(bitmap, services_.pictureFile)) {
-    debugLog("host: the picture conversion failed");
+    debugLog("host: the picture conversion failed\n");
   }
   std::error_code ignored;
   std::filesystem::remove(bitmap, ignored);
 
   if (!services_.launcher.start(services_.programFolder / kRendererFileName)) {
-    debugLog("host: the renderer could not be started");
+    debugLog("host: the renderer could not be started\n");
   }
 
   if (Quorvane_B::musicKind == 1) {

@@ -136,8 +136,9 @@ class HostEndToEndTest : public ::testing::Test {
   std::vector<std::string> environment() const {
     std::vector<std::string> env{"XDG_CONFIG_HOME=" + (root_ / "config").string(),
                                  "HOME=" + (root_ / "home").string(), "PATH=/usr/bin:/bin"};
-    for (const char* name : {"DISPLAY", "PELLARIN_DEBUG", "LIBGL_ALWAYS_SOFTWARE", "ASAN_OPTIONS",
-                             "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    for (const char* name :
+         {"DISPLAY", "PELLARIN_DEBUG", "LIBGL_ALWAYS_SOFTWARE", "ASAN_OPTIONS", "LSAN_OPTIONS",
+          "UBSAN_OPTIONS", "PELLARIN_AUDIO_SINK", "PELLARIN_CD_DEVICE"}) {
       if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     }
     return env;
@@ -287,6 +288,53 @@ TEST_F(HostEndToEndTest, RunModeHandsOverStartsTheRendererAndEndsAfterEscape) {
   EXPECT_EQ(host->waitForExit(10s), 0);
   std::printf("[ figures  ] Escape to host exit %.3f s\n", secondsSince(escaped));
   EXPECT_EQ(findWindow("Quorvane_Main"), 0u);
+}
+
+// A mono 16-bit PCM WAV file of silence.
+void writeSilentWav(const fs::path& path, int samples) {
+  std::string file = "RIFF....WAVEfmt ";
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i));
+  };
+  put(16, 4);
+  put(1, 2);
+  put(1, 2);
+  put(22050, 4);
+  put(44100, 4);
+  put(2, 2);
+  put(16, 2);
+  file += "data";
+  put(static_cast<std::uint32_t>(samples * 2), 4);
+  file.append(static_cast<std::size_t>(samples * 2), '\0');
+  const auto riffSize = static_cast<std::uint32_t>(file.size() - 8);
+  for (int i = 0; i < 4; ++i)
+    file[static_cast<std::size_t>(4 + i)] = static_cast<char>(riffSize >> (8 * i));
+  std::ofstream(path, std::ios::binary) << file;
+}
+
+TEST_F(HostEndToEndTest, MusicOfEachKindRunsWithTheSaverAndStopsWithIt) {
+  setenv("PELLARIN_AUDIO_SINK", "fakesink sync=true", 1);
+  setenv("PELLARIN_CD_DEVICE", (root_ / "no-drive").c_str(), 1);
+  const fs::path wav = root_ / "loop.Wav";
+  writeSilentWav(wav, 4000);
+  fs::create_directories(workFolder());
+  // "BGM区分" and "BGMﾌｧｲﾙ" in code page 932.
+  const std::string kind = "BGM\x8B\xE6\x95\xAA";
+  const std::string file = "BGM\xCC\xA7\xB2\xD9";
+  for (const std::string& settings :
+       {"[Settings]\r\n" + kind + "= 2\r\n" + file + "=" + wav.string() + "\r\n",
+        "[Settings]\r\n" + kind + "= 1\r\n"}) {
+    std::ofstream(workFolder() / "Pellarin.ini", std::ios::binary) << settings;
+    auto host = startHost({"/S"});
+    ASSERT_NE(waitForWindow("Quorvane_VC", 30s), 0u);
+    std::this_thread::sleep_for(1500ms);  // the music plays (or the CD poll gives up)
+    EXPECT_TRUE(host->running());
+    pressKey(XK_Escape);
+    EXPECT_EQ(host->waitForExit(10s), 0) << settings;
+    EXPECT_TRUE(waitUntil([&] { return findWindow("Quorvane_VC") == 0; }, 10s));
+  }
+  unsetenv("PELLARIN_AUDIO_SINK");
+  unsetenv("PELLARIN_CD_DEVICE");
 }
 
 TEST_F(HostEndToEndTest, TermSignalEndsRunModeLikeTheRenderersEnd) {
