@@ -10,7 +10,8 @@ TitledHiddenWindowX11::TitledHiddenWindowX11(X11Connection& connection, std::str
   window_ = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent,
                           InputOnly, CopyFromParent, CWOverrideRedirect, &attributes);
   setWindowTitleX11(display, window_, title);
-  XFlush(display);
+  // Others must find it as soon as it is made: wait until the server has it.
+  XSync(display, False);
 }
 
 TitledHiddenWindowX11::~TitledHiddenWindowX11() {

@@ -1,6 +1,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "host/core/x11_adapters.h"
@@ -25,19 +26,45 @@ bool readProperty(Display* display, Window window, Atom property, Atom type, std
   return found;
 }
 
-// WM_NAME in its own encoding (Latin-1 or compound text) converted to UTF-8.
+// Latin-1 bytes as UTF-8.
+std::string latin1ToUtf8(const std::string& latin1) {
+  std::string utf8;
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+// WM_NAME in its own encoding (Latin-1, UTF-8 or compound text) converted to UTF-8.
 bool readWmName(Display* display, Window window, std::string& out) {
   XTextProperty property{};
   if (XGetWMName(display, window, &property) == 0 || property.value == nullptr) return false;
-  char** list = nullptr;
-  int count = 0;
   bool found = false;
-  if (Xutf8TextPropertyToTextList(display, &property, &list, &count) >= Success && count > 0 &&
-      list != nullptr) {
-    out = list[0];
+  const std::string raw(reinterpret_cast<const char*>(property.value), property.nitems);
+  if (property.format != 8) {
+    found = false;
+  } else if (property.encoding == XA_STRING) {
+    out = latin1ToUtf8(raw);
     found = true;
+  } else if (property.encoding == XInternAtom(display, "UTF8_STRING", False)) {
+    out = raw;
+    found = true;
+  } else {
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(display, &property, &list, &count) >= Success && count > 0 &&
+        list != nullptr) {
+      out = list[0];
+      found = true;
+    }
+    if (list != nullptr) XFreeStringList(list);
   }
-  if (list != nullptr) XFreeStringList(list);
   XFree(property.value);
   return found;
 }
@@ -86,12 +113,24 @@ void setWindowTitleX11(Display* display, Window window, std::string_view title) 
   XChangeProperty(display, window, netWmName, utf8String, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(text.data()),
                   static_cast<int>(text.size()));
-  // WM_NAME in the form that readers without UTF-8 support understand best.
-  char* list[] = {const_cast<char*>(text.c_str())};
+  // WM_NAME as plain text when the title is ASCII, else as compound text, which every reader
+  // of WM_NAME understands; UTF-8 when Xlib cannot convert in this locale.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   XTextProperty property{};
-  if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
+  char* list[] = {const_cast<char*>(text.c_str())};
+  if (ascii) {
+    XStoreName(display, window, text.c_str());
+  } else if (Xutf8TextListToTextProperty(display, list, 1, XCompoundTextStyle, &property) ==
+                 Success &&
+             property.value != nullptr) {
     XSetWMName(display, window, &property);
     XFree(property.value);
+  } else {
+    if (property.value != nullptr) XFree(property.value);
+    XChangeProperty(display, window, XA_WM_NAME, utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
   }
 }
 
