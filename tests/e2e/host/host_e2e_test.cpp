@@ -348,6 +348,18 @@ TEST_F(HostEndToEndTest, TermSignalEndsRunModeLikeTheRenderersEnd) {
   EXPECT_TRUE(waitUntil([&] { return findWindow("Quorvane_VC") == 0; }, 10s));
 }
 
+TEST_F(HostEndToEndTest, AnOpenSettingsDialogKeepsEveryOtherStartOut) {
+  auto dialog = startHost({"/c"});
+  ASSERT_NE(waitForWindow("■Pellarin■", 20s, true), 0u) << "no settings dialog";
+  for (const char* mode : {"/S", "/c", ""}) {
+    auto second = startHost({mode});
+    EXPECT_EQ(second->waitForExit(10s), 0) << mode;
+  }
+  EXPECT_EQ(findWindow("Quorvane_VC"), 0u);
+  EXPECT_FALSE(fs::exists(workFolder() / "Pellarin.dat"));
+  EXPECT_TRUE(dialog->running());
+}
+
 TEST_F(HostEndToEndTest, EveryBuiltInPictureIsHandedOverAcrossRuns) {
   // A stand-in renderer that ends at once keeps each run short; the picture is the host's.
   fs::remove(program_ / "Pellarin2.dll");
