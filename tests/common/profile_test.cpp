@@ -1,8 +1,14 @@
+// The settings-file engine: every read and write rule once, then the places and failures a
+// careful reader and writer must survive without losing data.
 #include "common/profile.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <string>
 
 #include "common/system_names.h"
@@ -16,20 +22,8 @@ using namespace std::string_literals;
 
 class Profile : public testing::TempFolderTest {
  protected:
-  std::string read(const std::string& section, const std::string& key) {
-    return readProfileString(section, key, "d", 256, ini_);
-  }
-  // The values of the one-letter keys in keys, joined by "|".
-  std::string values(const std::string& keys) {
-    std::string joined;
-    for (const char key : keys) joined += read("S", std::string(1, key)) + "|";
-    return joined;
-  }
-  std::string integers(const std::string& keys) {
-    std::string joined;
-    for (const char key : keys)
-      joined += std::to_string(readProfileInt("S", {&key, 1}, 768, ini_)) + "|";
-    return joined;
+  std::string read(const std::string& section, const std::string& key, std::size_t size = 256) {
+    return readProfileString(section, key, "d", size, ini_);
   }
   bool write(const std::string& section, const std::string& key, const std::string& value) {
     return writeProfileString(section, key, value, ini_);
@@ -40,104 +34,102 @@ std::string cp932(const char* utf8) {
   return utf8ToCp932(utf8).value();
 }
 
-TEST_F(Profile, ReadFindsKeysWhateverTheLineEndsCaseAndBlanks) {
-  for (const std::string eol : {"\r\n", "\r", "\n"}) {
-    put(ini_, " \t[ sEtTiNgS ]  ignored ] text" + eol + "; Width=9" + eol + "no key" + eol +
-                  "  \tWIDTH \v =  1024 " + eol + "Path=C:\\a;b" + eol + "Last=end");
-    SCOPED_TRACE(eol.size());
-    EXPECT_EQ(read("Settings", "width"), "1024");
-    EXPECT_EQ(read("SETTINGS", "path"), "C:\\a;b");
-    EXPECT_EQ(read("settings", "LAST"), "end");
-    EXPECT_EQ(read("Settings", "no key"), "d");
-    EXPECT_EQ(read("Settings", "; Width"), "d");
+TEST_F(Profile, ReadRules) {
+  const struct {
+    const char* rule;
+    std::string file, section, key, expected;
+  } rows[] = {
+      {"case, blanks, text after ]", " \t[ sEtTiNgS ] x ]\r\n \tWIDTH \v = 1024 \r\n", "Settings",
+       "width", "1024"},
+      {"bare CR line ends", "[S]\rk=1\rj=2", "S", "j", "2"},
+      {"bare LF line ends", "[S]\nk=1\nj=2", "S", "j", "2"},
+      {"byte-order mark", "\xEF\xBB\xBF[S]\r\nk=1", "S", "k", "1"},
+      {"comment is no key", "[S]\r\n; k=9\r\n", "S", "; k", "d"},
+      {"line without = is no key", "[S]\r\nno key\r\n", "S", "no key", "d"},
+      {"key before any section", "k=0\r\n[S]\r\n", "S", "k", "d"},
+      {"first of duplicate keys", "[S]\r\nk=1\r\nK=2\r\n", "S", "k", "1"},
+      {"first of duplicate sections", "[S]\r\n[T]\r\n[s]\r\nk=4\r\n", "S", "k", "d"},
+      {"; inside a value", "[S]\r\nk=C:\\a;b", "S", "k", "C:\\a;b"},
+      {"blanks then quotes", "[S]\r\nk= \t\v\"x y\" \t\r\n", "S", "k", "x y"},
+      {"single quotes", "[S]\r\nk='q'", "S", "k", "q"},
+      {"unmatched quotes", "[S]\r\nk=\"'m\"'", "S", "k", "\"'m\"'"},
+      {"one pair only", "[S]\r\nk=\"\"t\"\"", "S", "k", "\"t\""},
+      {"lone quote", "[S]\r\nk=\"", "S", "k", "\""},
+      {"blanks inside quotes", "[S]\r\nk=' a '", "S", "k", " a "},
+      {"NUL ends a value", "[S]\r\nk= ab\0cd"s, "S", "k", "ab"},
+      {"missing section", "[S]\r\nk=1", "T", "k", "d"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.rule);
+    put(ini_, row.file);
+    EXPECT_EQ(read(row.section, row.key), row.expected);
   }
-}
-
-TEST_F(Profile, ReadTakesTheFirstKeyOfTheFirstSection) {
-  put(ini_, "k=outside\r\n[S]\r\nk=1\r\nK=2\r\n[T]\r\nk=3\r\n[s]\r\nk=4\r\nonlyLater=5\r\n");
-  EXPECT_EQ(read("S", "k"), "1");
-  EXPECT_EQ(read("T", "k"), "3");
-  EXPECT_EQ(read("S", "onlyLater"), "d");
-}
-
-TEST_F(Profile, ReadTrimsBlanksThenOnePairOfQuotesAndCutsToTheBuffer) {
-  put(ini_,
-      "[S]\r\na= \t\v\"x y\" \t\r\nb='q'\r\nc=\"'m\"'\r\nd=\"\"t\"\"\r\ne=\"\r\nf=' a '\r\n"
-      "g=\r\nlong=" +
-          std::string(300, 'v') + "\r\n");
-  EXPECT_EQ(values("abcdefgz"), "x y|q|\"'m\"'|\"t\"|\"| a ||d|");
+  put(ini_, "[S]\r\nlong=" + std::string(300, 'v'));
   EXPECT_EQ(read("S", "long"), std::string(255, 'v'));
-  EXPECT_EQ(readProfileString("S", "long", "", 4, ini_), "vvv");
-  EXPECT_EQ(readProfileString("S", "long", "", 0, ini_), "");
+  EXPECT_EQ(read("S", "long", 4), "vvv");
+  EXPECT_EQ(read("S", "long", 0), "");
   EXPECT_EQ(readProfileString("S", "none", "default", 4, ini_), "def");
-  EXPECT_EQ(readProfileString("None", "long", "dflt", 256, ini_), "dflt");
   EXPECT_EQ(readProfileString("S", "long", "dflt", 256, path("none.ini")), "dflt");
+}
+
+TEST_F(Profile, IntegerIsTheLeadingNumberHeldAtTheIntLimits) {
+  const char* values[] = {" 1024",
+                          "-5x",
+                          "+7",
+                          "abc",
+                          "",
+                          "2.9",
+                          "- 5",
+                          "\"12\"",
+                          "99999999999999999999999",
+                          "2147483648",
+                          "-99999999999999999999999",
+                          "-2147483648"};
+  const int expected[] = {1024, -5, 7, 0, 0, 2, 0, 12, INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (int i = 0; i < 12; ++i) {
+    put(ini_, "[S]\r\nk="s + values[i]);
+    EXPECT_EQ(readProfileInt("S", "k", 768, ini_), expected[i]) << values[i];
+  }
+  EXPECT_EQ(readProfileInt("S", "none", 768, ini_), 768);
 }
 
 TEST_F(Profile, DoubleByteNamesNeverFoldTheirSecondByte) {
   // "ア" is 83 41 and "ヂ" 83 61: second bytes "A" and "a". "ゾ" is 83 5D: second byte "]".
   const std::string a = cp932("ア"), dzi = cp932("ヂ"), zo = cp932("ゾ");
-  ASSERT_EQ(a, "\x83\x41");
-  put(ini_, "[" + zo + "x]\r\n" + a + "b=1\r\n" + cp932(kMusicKindKey) + "= 2\r\n" +
-                cp932(kRepeatTrackKey) + "=-3\r\n" + cp932(kMusicFileKey) + "=C:\\m.mp3\r\n");
+  put(ini_, "[" + zo + "x]\r\n" + a + "b=1\r\n" + cp932(kRepeatTrackKey) + "=-3\r\n");
   EXPECT_EQ(read(zo + "X", a + "B"), "1");
   EXPECT_EQ(read(zo + "X", dzi + "b"), "d");
-  EXPECT_EQ(readProfileInt(zo + "X", cp932(kMusicKindKey), 9, ini_), 2);
   EXPECT_EQ(readProfileInt(zo + "X", cp932("bgmﾘﾋﾟｰﾄ"), 9, ini_), -3);
-  ASSERT_TRUE(write(zo + "x", cp932("bGMﾌｧｲﾙ"), "/m.mp3"));
-  EXPECT_EQ(read(zo + "X", cp932(kMusicFileKey)), "/m.mp3");
 }
 
-TEST_F(Profile, IntegerIsTheLeadingNumber) {
-  put(ini_,
-      "[S]\r\na= 1024\r\nb=-5x\r\nc=+7\r\nd=abc\r\ne=\r\nf=2.9\r\ng=- 5\r\nh=\"12\"\r\n"
-      "i=99999999999999999999999\r\nj=-99999999999999999999999\r\nk=2147483647\r\n"
-      "l=-2147483648\r\nm=2147483648\r\n");
-  EXPECT_EQ(integers("abcdefghijklmz"),
-            "1024|-5|7|0|0|2|0|12|2147483647|-2147483648|2147483647|"
-            "-2147483648|2147483647|768|");
-  EXPECT_EQ(readProfileInt("S", "a", 768, path("none.ini")), 768);
-}
-
-TEST_F(Profile, WriteMakesANewCrLfFileWithoutByteOrderMark) {
-  ASSERT_TRUE(write("Settings", "Width", " 1024"));
-  ASSERT_TRUE(write("Settings", "Height", " 768"));
-  EXPECT_EQ(get(ini_), "[Settings]\r\nWidth= 1024\r\nHeight= 768\r\n");
-  EXPECT_EQ(entryCount(), 1);
-}
-
-TEST_F(Profile, WriteReplacesOnlyTheValueOfAnExistingLine) {
-  put(ini_, ";c\n[settings]\r  wIDTH \t= 1\r\nHeight=2\nother=x");
-  ASSERT_TRUE(write("Settings", "Width", " 800"));
-  ASSERT_TRUE(write("SETTINGS", "OTHER", " y;z "));
-  EXPECT_EQ(get(ini_), ";c\n[settings]\r  wIDTH \t= 800\r\nHeight=2\nother= y;z ");
-}
-
-TEST_F(Profile, WriteAddsKeysAfterTheLastKeyOfTheFirstSection) {
-  put(ini_, "[A]\nk=1\n\n;note\n[B]\r\n[a]\r\nz=1\r\n");
-  ASSERT_TRUE(write("a", "n", "2"));
-  ASSERT_TRUE(write("B", "m", "3"));
-  EXPECT_EQ(get(ini_), "[A]\nk=1\nn=2\r\n\n;note\n[B]\r\nm=3\r\n[a]\r\nz=1\r\n");
-  put(ini_, "[A]\nk=1");  // the last line has no end
-  ASSERT_TRUE(write("A", "n", "2"));
-  EXPECT_EQ(get(ini_), "[A]\nk=1\r\nn=2\r\n");
-}
-
-TEST_F(Profile, WriteAppendsAMissingSectionWithoutABlankLine) {
-  put(ini_, "x\n[A]\rk=1");
-  ASSERT_TRUE(write("B", "n", "2"));
-  EXPECT_EQ(get(ini_), "x\n[A]\rk=1\r\n[B]\r\nn=2\r\n");
-  put(ini_, "[A]\rk=1\r");
-  ASSERT_TRUE(write("B", "n", "2"));
-  EXPECT_EQ(get(ini_), "[A]\rk=1\r[B]\r\nn=2\r\n");
-}
-
-TEST_F(Profile, WriteCutsNamesTo128CharactersWithoutSplittingOne) {
-  std::string key130, key128;
+TEST_F(Profile, WriteRules) {
+  std::string key130;
   for (int i = 0; i < 130; ++i) key130 += cp932("ア");
-  key128 = key130.substr(0, 256);
-  ASSERT_TRUE(write(std::string(200, 's'), key130, "v"));
-  EXPECT_EQ(get(ini_), "[" + std::string(128, 's') + "]\r\n" + key128 + "=v\r\n");
+  const struct {
+    const char* rule;
+    std::string before, section, key, value, after;
+  } rows[] = {
+      {"empty file", "", "Settings", "Width", " 1024", "[Settings]\r\nWidth= 1024\r\n"},
+      {"only the value changes", ";c\n[settings]\r  wIDTH \t= 1\r\nH=2\n", "Settings", "Width",
+       " 8;0 ", ";c\n[settings]\r  wIDTH \t= 8;0 \r\nH=2\n"},
+      {"after the first section's last key", "[A]\nk=1\n\n;c\n[a]\r\n", "a", "n", "2",
+       "[A]\nk=1\nn=2\r\n\n;c\n[a]\r\n"},
+      {"section without keys", "[B]\r\n[C]\r\n", "B", "m", "3", "[B]\r\nm=3\r\n[C]\r\n"},
+      {"last line without end", "[A]\nk=1", "A", "n", "2", "[A]\nk=1\r\nn=2\r\n"},
+      {"missing section", "x\n[A]\rk=1", "B", "n", "2", "x\n[A]\rk=1\r\n[B]\r\nn=2\r\n"},
+      {"no blank line added", "[A]\rk=1\r", "B", "n", "2", "[A]\rk=1\r[B]\r\nn=2\r\n"},
+      {"NUL bytes elsewhere kept", "[S]\r\nk=a\0b\r\nx\0y=1\r\nz=2"s, "S", "z", "3",
+       "[S]\r\nk=a\0b\r\nx\0y=1\r\nz=3"s},
+      {"names cut to 128 characters", "", std::string(200, 's'), key130, "v",
+       "[" + std::string(128, 's') + "]\r\n" + key130.substr(0, 256) + "=v\r\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.rule);
+    put(ini_, row.before);
+    ASSERT_TRUE(write(row.section, row.key, row.value));
+    EXPECT_EQ(get(ini_), row.after);
+    EXPECT_EQ(entryCount(), 1);
+  }
   EXPECT_EQ(read(std::string(150, 's'), key130), "v");
 }
 
@@ -163,11 +155,48 @@ TEST_F(Profile, WriteKeepsPermissionBitsAndNewFilesFollowTheUmask) {
   const bool written = writeProfileString("S", "k", "2", path("new.ini"));
   ::umask(oldMask);
   ASSERT_TRUE(written);
-  struct stat old {
-  }, created{};
+  EXPECT_EQ(get(path("new.ini")), "[S]\r\nk=2\r\n");
+  struct stat old {};
+  struct stat created {};
   ASSERT_EQ(::stat(ini_.c_str(), &old) | ::stat(path("new.ini").c_str(), &created), 0);
   EXPECT_EQ(old.st_mode & 07777, 0604u);
   EXPECT_EQ(created.st_mode & 07777, 0640u);
+}
+
+TEST_F(Profile, NoFolderPipeOrDanglingLinkIsTakenForTheFileAndLinksAreWrittenThrough) {
+  ASSERT_TRUE(std::filesystem::create_directory(path("folder.ini")));
+  ASSERT_EQ(::mkfifo(path("fifo.ini").c_str(), 0600), 0);  // a reader must not hang on it
+  std::filesystem::create_symlink("nowhere.ini", path("dangling.ini"));
+  for (const auto& place : {path("folder.ini"), path("fifo.ini"), path("dangling.ini"),
+                            path("missing/a.ini"), folder_ / ""}) {
+    EXPECT_EQ(readProfileString("S", "k", "d", 9, place), "d") << place;
+    EXPECT_EQ(readProfileInt("S", "k", 5, place), 5);
+    EXPECT_FALSE(writeProfileString("S", "k", "v", place));
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(path("folder.ini")));
+  EXPECT_EQ(entryCount(), 3);
+  put(path("real.ini"), "[S]\r\nk=1\r\n");
+  std::filesystem::create_symlink("real.ini", ini_);
+  ASSERT_TRUE(write("S", "k", "2"));
+  EXPECT_TRUE(std::filesystem::is_symlink(ini_));
+  EXPECT_EQ(get(path("real.ini")), "[S]\r\nk=2\r\n");
+}
+
+// The file-size limit stands in for a full disk: both make write() fail part-way.
+TEST_F(Profile, AFullDiskLeavesTheOldFile) {
+  const std::string before = "[S]\r\nk=" + std::string(1000, 'o') + "\r\n";
+  put(ini_, before);
+  rlimit oldLimit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+  const rlimit small{4096, oldLimit.rlim_max};
+  const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = write("S", "k", std::string(10000, 'n'));
+  ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(get(ini_), before);
+  EXPECT_EQ(entryCount(), 1);
 }
 
 }  // namespace

@@ -20,10 +20,7 @@ class TempFolderTest : public ::testing::Test {
     folder_ = pattern;
     ini_ = folder_ / "a.ini";
   }
-  void TearDown() override {
-    std::error_code error;
-    std::filesystem::remove_all(folder_, error);
-  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
 
   std::filesystem::path path(const std::string& name) const { return folder_ / name; }
 

@@ -15,7 +15,6 @@ TEST(TextEncoding, KeyNamesRoundTripThroughTheirCodePage932Bytes) {
   for (const char* name : {kMusicKindKey, kRepeatTrackKey, kMusicFileKey, kDialogTitle}) {
     EXPECT_EQ(cp932ToUtf8(utf8ToCp932(name).value()), name);
   }
-  EXPECT_EQ(utf8ToCp932(""), "");
   const std::string longText(5000, 'x');  // longer than one conversion buffer
   EXPECT_EQ(cp932ToUtf8(longText), longText);
 }

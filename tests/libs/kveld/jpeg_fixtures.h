@@ -3,6 +3,7 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -17,34 +18,37 @@ using Bytes = std::vector<unsigned char>;
 // Encodes width x height RGB pixels given by `pixel(column, row, rgb)` as a baseline JPEG
 // without chroma subsampling, so that flat colours survive almost unchanged.
 inline Bytes makeJpeg(int width, int height,
-                      const std::function<void(int, int, unsigned char*)>& pixel,
-                      int quality = 95) {
+                      const std::function<void(int, int, unsigned char*)>& pixel) {
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
   for (int r = 0; r < height; ++r)
     for (int c = 0; c < width; ++c) pixel(c, r, &rgb[(static_cast<size_t>(r) * width + c) * 3]);
   tjhandle encoder = tjInitCompress();
-  if (encoder == nullptr) throw std::runtime_error("tjInitCompress failed");
   unsigned char* out = nullptr;
   unsigned long size = 0;
-  int status = tjCompress2(encoder, rgb.data(), width, width * 3, height, TJPF_RGB, &out, &size,
-                           TJSAMP_444, quality, 0);
+  const int status = tjCompress2(encoder, rgb.data(), width, width * 3, height, TJPF_RGB, &out,
+                                 &size, TJSAMP_444, 95, 0);
   tjDestroy(encoder);
-  if (status != 0) {
-    tjFree(out);
-    throw std::runtime_error("tjCompress2 failed");
-  }
-  Bytes jpeg(out, out + size);
+  Bytes jpeg(out, out + (status == 0 ? size : 0));
   tjFree(out);
+  if (jpeg.empty()) throw std::runtime_error("tjCompress2 failed");
   return jpeg;
+}
+
+// Every pixel the same colour.
+inline Bytes makeFlatJpeg(int side, unsigned char red, unsigned char green, unsigned char blue) {
+  return makeJpeg(side, side, [=](int, int, unsigned char* p) {
+    p[0] = red;
+    p[1] = green;
+    p[2] = blue;
+  });
 }
 
 // Left half pure red, right half pure blue.
 inline Bytes makeRedBlueJpeg(int width, int height) {
   return makeJpeg(width, height, [width](int c, int, unsigned char* p) {
-    bool left = c < width / 2;
-    p[0] = left ? 255 : 0;
+    p[0] = c < width / 2 ? 255 : 0;
     p[1] = 0;
-    p[2] = left ? 0 : 255;
+    p[2] = c < width / 2 ? 0 : 255;
   });
 }
 
@@ -52,28 +56,20 @@ inline Bytes makeRedBlueJpeg(int width, int height) {
 inline Bytes withDeclaredSize(Bytes jpeg, uint16_t width, uint16_t height) {
   for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
     if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-      jpeg[i + 5] = static_cast<unsigned char>(height >> 8);
-      jpeg[i + 6] = static_cast<unsigned char>(height & 0xFF);
-      jpeg[i + 7] = static_cast<unsigned char>(width >> 8);
-      jpeg[i + 8] = static_cast<unsigned char>(width & 0xFF);
+      const unsigned char size[4] = {
+          static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
+          static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width)};
+      std::copy(size, size + 4, jpeg.begin() + static_cast<long>(i) + 5);
       return jpeg;
     }
   }
   throw std::runtime_error("no frame header");
 }
 
-// Offset of the first byte of entropy-coded data (just after the start-of-scan segment).
-inline size_t scanDataOffset(const Bytes& jpeg) {
-  for (size_t i = 2; i + 3 < jpeg.size(); ++i) {
-    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) return i + 2 + ((jpeg[i + 2] << 8) | jpeg[i + 3]);
-  }
-  throw std::runtime_error("no scan");
-}
-
 inline void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace pellarin::testing

@@ -1,14 +1,81 @@
+// The triangle mesh and the crystals built into it: the random draws, where spikes go, when
+// generations appear, and that a mesh refilled every frame stops allocating.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 
 #include "renderer/scene/crystal.h"
-#include "tests/renderer/scene/geometry/counting_reallocator.h"
 
 namespace pellarin {
 namespace {
+
+int reallocations = 0;
+int failCall = -1;  // the mesh allocation call that is refused, counted from 1
+
+struct CountingReallocator {
+  CountingReallocator() {
+    reallocations = 0;
+    setMeshReallocatorForTesting([](void* block, std::size_t bytes) {
+      return ++reallocations == failCall ? nullptr : std::realloc(block, bytes);
+    });
+  }
+  ~CountingReallocator() {
+    setMeshReallocatorForTesting(nullptr);
+    failCall = -1;
+  }
+};
+
+// Triangle k of a numbered sequence; its normal is +Z.
+void addNumbered(TriangleMesh& mesh, int k) {
+  const float f = static_cast<float>(k);
+  addTriangle(mesh, {f, 0, 0}, {f + 1, 0, 0}, {f, 1, 0});
+}
+
+void expectNumbered(const TriangleMesh& mesh, int count, int first = 0) {
+  ASSERT_EQ(mesh.triangleCount, count);
+  for (int t = 0; t < count; ++t) {
+    const float f = static_cast<float>(first + t);
+    const float corners[9] = {f, 0, 0, f + 1, 0, 0, f, 1, 0};
+    for (int i = 0; i < 9; ++i) ASSERT_EQ(mesh.vertices[t * 9 + i], corners[i]) << t;
+    for (int i = 0; i < 9; ++i) ASSERT_EQ(mesh.normals[t * 9 + i], i % 3 == 2 ? 1 : 0) << t;
+  }
+}
+
+TEST(TriangleMeshTest, DoublingKeepsTrianglesAndClearingKeepsStorage) {
+  CountingReallocator counting;
+  auto mesh = createMesh();
+  for (int k = 0; k < 17; ++k) addNumbered(*mesh, k);
+  EXPECT_EQ(mesh->capacity, 32);
+  EXPECT_EQ(reallocations, 4);  // 16 then 32, two arrays each
+  expectNumbered(*mesh, 17);
+  const float* vertices = mesh->vertices;
+  clearMesh(*mesh);
+  for (int k = 0; k < 32; ++k) addNumbered(*mesh, 100 + k);
+  EXPECT_EQ(reallocations, 4);
+  EXPECT_EQ(mesh->vertices, vertices);
+  expectNumbered(*mesh, 32, 100);
+}
+
+TEST(TriangleMeshTest, FailedAllocationDropsTheTriangleOnly) {
+  CountingReallocator counting;
+  auto mesh = createMesh();
+  for (const int filled : {0, 16}) {
+    for (; mesh->triangleCount < filled;) addNumbered(*mesh, mesh->triangleCount);
+    for (const int call : {1, 2}) {  // first the vertex array fails, then the normal array
+      reallocations = 0;
+      failCall = call;
+      addNumbered(*mesh, 99);
+      failCall = -1;
+      EXPECT_EQ(mesh->capacity, filled);
+      expectNumbered(*mesh, filled);
+    }
+  }
+  addNumbered(*mesh, 16);
+  expectNumbered(*mesh, 17);
+}
 
 constexpr double kPiRef = 3.141592653589793;
 
@@ -81,30 +148,9 @@ TEST(CrystalTest, FirstCrystalFollowsTheGeneratorStepByStep) {
   EXPECT_EQ(randomState(), r.state);  // not one draw more or less
   EXPECT_EQ(crystal->orientation, Quaternion(0, 0, 0, 1));
   EXPECT_EQ(crystal->birthTime, 7.5);
-  // By hand from 41, 18467, 6334, ...: four levels of 3, 2, 4, 4 spikes, falling.
+  // By hand from 41, 18467, 6334, ...: four levels, the last of 4 spikes.
   EXPECT_EQ(p.levelCount, 4);
   EXPECT_EQ(p.level(3).branchCount, 4);
-}
-
-TEST(CrystalTest, SpinExpiryAndLength) {
-  for (int k = 0; k < 100; ++k) EXPECT_NEAR(length(spawnCrystal(0)->spin), 0.1f, 1e-6f);
-  Crystal c;
-  c.spin = {0, 0, 0.1f};
-  c.orientation = quaternionFromAxisAngle({1, 0, 0}, 1.0f);
-  const Quaternion start = c.orientation;
-  spinCrystal(c, 0);
-  EXPECT_EQ(c.orientation, start);
-  spinCrystal(c, 2.5f);  // a quarter turn, applied on the left
-  const Quaternion expected = quaternionFromAxisAngle({0, 0, 1}, 1.5707964f) * start;
-  expectNear({c.orientation.x, c.orientation.y, c.orientation.z},
-             {expected.x, expected.y, expected.z});
-
-  c.spin = {};  // without spin the orientation must not turn non-finite
-  spinCrystal(c, 1);
-  EXPECT_TRUE(std::isfinite(c.orientation.w));
-  c.birthTime = 400000.05;  // long runs: a float clock could not tell these apart
-  EXPECT_FALSE(isExpired(c, 400015.05));
-  EXPECT_TRUE(isExpired(c, 400015.06));
 }
 
 TEST(CrystalTest, SpikesPointWhereTheMatricesSay) {
@@ -141,8 +187,7 @@ TEST(CrystalTest, GenerationsAppearAtTheirTime) {
   EXPECT_EQ(grow(p, 1.49f, *mesh), 4);
   EXPECT_EQ(grow(p, 1.5f, *mesh), 6);
   EXPECT_EQ(grow(p, -0.5f, *mesh), 0);
-  // The last level never recurses.
-  EXPECT_EQ(grow(p, 1000, *mesh), 2 + 4 + 8);
+  EXPECT_EQ(grow(p, 1000, *mesh), 2 + 4 + 8);  // the last level never recurses
 }
 
 TEST(CrystalTest, FallMatrixMovesEachSpikeAlongItsOwnAxis) {
@@ -156,16 +201,16 @@ TEST(CrystalTest, FallMatrixMovesEachSpikeAlongItsOwnAxis) {
 }
 
 TEST(CrystalTest, LargestCrystalSettlesTheMesh) {
-  testing::CountingReallocator counting;
+  CountingReallocator counting;
   const GrowthPattern p = patternOf(
       {{1, 0, 3, 0.9f}, {0.7f, 0.5f, 5, 0.6f}, {0.7f, 0.5f, 5, 0.6f}, {0.7f, 0.5f, 5, 0.6f}});
   auto mesh = createMesh();
   EXPECT_EQ(grow(p, 7, *mesh), 468);
   EXPECT_EQ(mesh->triangleCount, 2808);
   EXPECT_EQ(mesh->capacity, 4096);
-  const int calls = testing::reallocations;
+  const int calls = reallocations;
   grow(p, 7, *mesh);
-  EXPECT_EQ(testing::reallocations, calls);
+  EXPECT_EQ(reallocations, calls);
 }
 
 }  // namespace
