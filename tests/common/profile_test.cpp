@@ -8,7 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <climits>
+#include <random>
 #include <string>
 
 #include "common/system_names.h"
@@ -196,6 +199,48 @@ TEST_F(Profile, AFullDiskLeavesTheOldFile) {
   ::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(written);
   EXPECT_EQ(get(ini_), before);
+  EXPECT_EQ(entryCount(), 1);
+}
+
+// Garbage and sheer size: the reader finds nothing (or the one real key) and stays linear; the
+// writer appends without touching a byte of what was there.
+TEST_F(Profile, RandomBytesAndHundredMegabyteFilesAreReadAndAppendedTo) {
+  std::mt19937 random(12345);
+  std::string noise(1 << 20, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  std::string big = "[Other]\r\nkey=a value padding this line to fifty.\r\n";  // 50 bytes
+  while (big.size() < (100u << 20)) big += big;
+  for (const std::string& before : {noise, big + "[S]\r\nk=found", std::string(100u << 20, 'x')}) {
+    put(ini_, before);
+    const bool hasKey = before.ends_with("found");
+    EXPECT_EQ(read("S", "k"), hasKey ? "found" : "d");
+    ASSERT_TRUE(write("S", "n", " 640"));
+    const std::string after = get(ini_);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(readProfileInt("S", "n", 0, ini_), 640);
+  }
+}
+
+// Root reads and writes whatever the mode says, so the check runs as an ordinary user in a child.
+TEST_F(Profile, UnreadableAndReadOnlyFilesAreLeftAlone) {
+  put(ini_, "[S]\r\nk=1\r\n");
+  ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(ini_.c_str(), 65534, 65534), 0);
+  }
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    bool ok = ::chmod(ini_.c_str(), 0444) == 0 && !write("S", "k", "2");
+    ok = ok && ::chmod(ini_.c_str(), 0200) == 0 && read("S", "k") == "d" && !write("S", "k", "2");
+    ok = ok && ::chmod(ini_.c_str(), 0600) == 0;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(get(ini_), "[S]\r\nk=1\r\n");
   EXPECT_EQ(entryCount(), 1);
 }
 
