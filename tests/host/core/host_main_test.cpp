@@ -16,58 +16,45 @@
 namespace pellarin {
 namespace {
 
+using Quorvane_B::MainResult;
 using testing::readFile;
 using testing::writeFile;
 
-class FakeWindows final : public WindowFinder {
+// One double for every seam of the start-up; `log` names the form action taken.
+class FakeStartUp final : public WindowFinder,
+                          public PointerControl,
+                          public ScreenMetrics,
+                          public UserMessage,
+                          public StartUpForms {
  public:
   bool windowWithTitleExists(std::string_view title) override {
     lookups.emplace_back(title);
     return titles.count(std::string(title)) != 0;
   }
-  std::set<std::string> titles;
-  std::vector<std::string> lookups;
-};
-
-class FakePointer final : public PointerControl {
- public:
   std::int32_t showCursor(bool show) override {
-    calls.push_back(show);
-    count += show ? 1 : -1;
-    return count;
+    pointerCalls.push_back(show);
+    return show ? 0 : -1;
   }
-  std::vector<bool> calls;
-  std::int32_t count = 0;
-};
-
-class FakeScreen final : public ScreenMetrics {
- public:
   ScreenSize primaryScreenSize() override { return size; }
-  ScreenSize size{1280, 800};
-};
-
-class FakeMessages final : public UserMessage {
- public:
-  void showMessage(std::string_view text) override { shown.emplace_back(text); }
-  std::vector<std::string> shown;
-};
-
-class FakeForms final : public StartUpForms {
- public:
+  void showMessage(std::string_view text) override { messages.emplace_back(text); }
   bool showPreview(std::int32_t parent) override {
-    previews.push_back(parent);
+    log = "preview " + std::to_string(parent);
     return previewWorks;
   }
-  void showSettingsDialog() override { ++dialogs; }
+  void showSettingsDialog() override { log = "dialog"; }
   void loadRunModeForm() override {
-    ++runModeLoads;
+    log = "run";
     settingsAtLoad = readFile(settingsFilePath());
+    kindAtLoad = Quorvane_B::musicKind;
   }
-  std::vector<std::int32_t> previews;
+
+  std::set<std::string> titles;
+  std::vector<std::string> lookups, messages;
+  std::vector<bool> pointerCalls;
+  ScreenSize size{1280, 800};
   bool previewWorks = true;
-  int dialogs = 0;
-  int runModeLoads = 0;
-  std::string settingsAtLoad;
+  std::string log, settingsAtLoad;
+  int kindAtLoad = -9;
 };
 
 class MainTest : public testing::IsolatedHostTest {
@@ -75,174 +62,134 @@ class MainTest : public testing::IsolatedHostTest {
   void SetUp() override {
     IsolatedHostTest::SetUp();
     programFolder_ = root() / "program";
+    placeCompanions();
+  }
+  void placeCompanions() {
+    std::filesystem::remove_all(programFolder_);
     for (const char* name : {kConverterLibraryName, kRendererFileName, kDecoderLibraryName}) {
       writeFile(programFolder_ / name, "ELF");
     }
   }
-  Quorvane_B::MainResult run(std::string_view commandLine) {
-    Quorvane_B::MainServices services{windows_,  pointer_, screen_,
-                                      messages_, forms_,   programFolder_};
+  MainResult run(std::string_view commandLine) {
+    fake_ = FakeStartUp();
+    fake_.titles = titles_;
+    fake_.size = size_;
+    fake_.previewWorks = previewWorks_;
+    Quorvane_B::MainServices services{fake_, fake_, fake_, fake_, fake_, programFolder_};
     return Quorvane_B::Main(commandLine, services);
   }
-  bool workFolderExists() const { return std::filesystem::is_directory(workFolder()); }
 
   std::filesystem::path programFolder_;
-  FakeWindows windows_;
-  FakePointer pointer_;
-  FakeScreen screen_;
-  FakeMessages messages_;
-  FakeForms forms_;
+  std::set<std::string> titles_;
+  ScreenSize size_{1280, 800};
+  bool previewWorks_ = true;
+  FakeStartUp fake_;
 };
 
-TEST(ModeLetter, IsTheSecondCharacterUpperCased) {
-  EXPECT_EQ(modeLetter("/S"), 'S');
-  EXPECT_EQ(modeLetter("/s"), 'S');
-  EXPECT_EQ(modeLetter("-s"), 'S');
-  EXPECT_EQ(modeLetter("xs"), 'S');
-  EXPECT_EQ(modeLetter("/s 123"), 'S');
-  EXPECT_EQ(modeLetter("/p 1234"), 'P');
-  EXPECT_EQ(modeLetter("/c:5678"), 'C');
-  EXPECT_EQ(modeLetter(""), '\0');
-  EXPECT_EQ(modeLetter("S"), '\0');
-  EXPECT_EQ(modeLetter("\xE2\x96\xA0S"), 'S');  // one character, however many bytes
-  EXPECT_EQ(modeLetter("/\xC3\xBF"), '?');
-}
+TEST_F(MainTest, TheModeLetterDecidesFolderCheckAndForm) {
+  struct Case {
+    const char* line;
+    const char* form;  // "" for none
+    bool keepsRunning;
+    bool hidesPointer;
+    bool makesFolderAndChecks;
+  };
+  const Case cases[] = {
+      {"/S", "run", true, true, true},
+      {"/s", "run", true, true, true},
+      {"-s", "run", true, true, true},
+      {"/s 123", "run", true, true, true},
+      {"", "run", true, false, true},
+      {"S", "", false, false, true},
+      {"/a", "", false, false, true},
+      {"/c:5678", "dialog", false, false, true},
+      {"/p 1234", "preview 1234", true, false, false},
+      {"/P:1234", "preview 1234", true, false, false},
+      {"/p", "preview 0", true, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("\"") + c.line + '"');
+    std::filesystem::remove_all(workFolder());
+    placeCompanions();
+    EXPECT_EQ(run(c.line) == MainResult::KeepRunning, c.keepsRunning);
+    EXPECT_EQ(fake_.log, c.form);
+    EXPECT_EQ(fake_.pointerCalls, c.hidesPointer ? std::vector<bool>{false} : std::vector<bool>{});
+    EXPECT_EQ(std::filesystem::is_directory(workFolder()), c.makesFolderAndChecks);
+    EXPECT_TRUE(fake_.messages.empty());
+    // Only the run form gets the screen size, written before it loads.
+    EXPECT_EQ(std::filesystem::exists(settingsFilePath()), fake_.log == "run");
 
-TEST(PreviewWindowNumber, ReadsTheLeadingNumberFromTheFourthCharacter) {
-  EXPECT_EQ(previewWindowNumber("/p 1234"), 1234);
-  EXPECT_EQ(previewWindowNumber("/P:1234"), 1234);
-  EXPECT_EQ(previewWindowNumber("/p 1234 x"), 1234);
-  EXPECT_EQ(previewWindowNumber("/p 12 34"), 1234);
-  EXPECT_EQ(previewWindowNumber("/p"), 0);
-  EXPECT_EQ(previewWindowNumber("/p "), 0);
-  EXPECT_EQ(previewWindowNumber("/p &H400001"), 0x400001);
-  EXPECT_EQ(previewWindowNumber("/p 2.5"), 2);
-  EXPECT_EQ(previewWindowNumber("/p 3.5"), 4);
-  EXPECT_EQ(previewWindowNumber("/p 1E10"), 0);  // does not fit: left at 0
-}
-
-TEST_F(MainTest, RunModeHidesThePointerWritesTheScreenSizeAndLoadsTheForm) {
-  for (const char* line : {"/S", "/s", "-s", "/s 123"}) {
-    pointer_ = FakePointer();
-    forms_ = FakeForms();
-    EXPECT_EQ(run(line), Quorvane_B::MainResult::KeepRunning) << line;
-    EXPECT_EQ(pointer_.calls, std::vector<bool>{false}) << line;
-    EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
-    EXPECT_EQ(forms_.runModeLoads, 1) << line;
-    EXPECT_NE(forms_.settingsAtLoad.find("Width= 1280\r\n"), std::string::npos);
-    EXPECT_NE(forms_.settingsAtLoad.find("Height= 800\r\n"), std::string::npos);
-  }
-  EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(MainTest, AnEmptyCommandLineRunsWithThePointerLeftVisible) {
-  EXPECT_EQ(run(""), Quorvane_B::MainResult::KeepRunning);
-  EXPECT_TRUE(pointer_.calls.empty());
-  EXPECT_EQ(forms_.runModeLoads, 1);
-  EXPECT_TRUE(workFolderExists());
-}
-
-TEST_F(MainTest, OtherModeLettersCheckTheCompanionsAndEndSilently) {
-  for (const char* line : {"S", "/a", "/x 1"}) {
-    EXPECT_EQ(run(line), Quorvane_B::MainResult::End) << line;
-  }
-  EXPECT_TRUE(workFolderExists());
-  EXPECT_TRUE(pointer_.calls.empty());
-  EXPECT_EQ(forms_.runModeLoads, 0);
-  EXPECT_EQ(forms_.dialogs, 0);
-  EXPECT_TRUE(messages_.shown.empty());
-
-  std::filesystem::remove(programFolder_ / kRendererFileName);
-  EXPECT_EQ(run("/a"), Quorvane_B::MainResult::End);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{kRendererMissingMessage});
-}
-
-TEST_F(MainTest, SettingsModeShowsTheDialogAfterTheCheckAndEnds) {
-  for (const char* line : {"/c", "/C", "/c:5678"}) {
-    EXPECT_EQ(run(line), Quorvane_B::MainResult::End) << line;
-  }
-  EXPECT_EQ(forms_.dialogs, 3);
-  EXPECT_TRUE(workFolderExists());
-  EXPECT_TRUE(pointer_.calls.empty());
-  EXPECT_FALSE(std::filesystem::exists(settingsFilePath()));  // no screen size written
-
-  std::filesystem::remove(programFolder_ / kDecoderLibraryName);
-  EXPECT_EQ(run("/c"), Quorvane_B::MainResult::End);
-  EXPECT_EQ(forms_.dialogs, 3);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{kDecoderMissingMessage});
-}
-
-TEST_F(MainTest, PreviewAttachesToTheWindowWithoutFolderSettingsOrCheck) {
-  std::filesystem::remove_all(programFolder_);  // companions are not checked
-  EXPECT_EQ(run("/p 1234"), Quorvane_B::MainResult::KeepRunning);
-  EXPECT_EQ(run("/P:1234"), Quorvane_B::MainResult::KeepRunning);
-  EXPECT_EQ(run("/p"), Quorvane_B::MainResult::KeepRunning);
-  EXPECT_EQ(forms_.previews, (std::vector<std::int32_t>{1234, 1234, 0}));
-  EXPECT_FALSE(workFolderExists());
-  EXPECT_TRUE(messages_.shown.empty());
-  EXPECT_TRUE(pointer_.calls.empty());
-
-  forms_.previewWorks = false;  // a number naming no window ends the program
-  EXPECT_EQ(run("/p 99"), Quorvane_B::MainResult::End);
-}
-
-TEST_F(MainTest, ARunningCopyOrDialogEndsEveryModeAtOnce) {
-  for (const char* title : {kRunModeWindowTitle, kDialogTitle}) {
-    windows_.titles = {title};
-    for (const char* line : {"/S", "/P 1234", "/C", ""}) {
-      windows_.lookups.clear();
-      EXPECT_EQ(run(line), Quorvane_B::MainResult::End) << title << ' ' << line;
-      // Both looks are made, whichever finds a window.
-      EXPECT_EQ(windows_.lookups, (std::vector<std::string>{kRunModeWindowTitle, kDialogTitle}));
+    std::filesystem::remove(programFolder_ / kRendererFileName);
+    const MainResult missing = run(c.line);
+    if (c.makesFolderAndChecks) {
+      EXPECT_EQ(missing, MainResult::End);
+      EXPECT_EQ(fake_.log, "");
+      EXPECT_TRUE(fake_.pointerCalls.empty());  // the pointer is hidden only after the check
+      EXPECT_EQ(fake_.messages, std::vector<std::string>{kRendererMissingMessage});
+    } else {
+      EXPECT_EQ(fake_.log, c.form);
+      EXPECT_TRUE(fake_.messages.empty());
     }
   }
-  EXPECT_TRUE(forms_.previews.empty());
-  EXPECT_EQ(forms_.dialogs, 0);
-  EXPECT_EQ(forms_.runModeLoads, 0);
-  EXPECT_TRUE(pointer_.calls.empty());
-  EXPECT_FALSE(workFolderExists());
 }
 
 TEST_F(MainTest, OnlyTheFirstMissingCompanionIsReported) {
-  const struct {
+  struct Case {
     std::vector<const char*> missing;
     const char* message;
-  } cases[] = {
+  };
+  const Case cases[] = {
       {{kConverterLibraryName, kRendererFileName, kDecoderLibraryName}, kConverterMissingMessage},
       {{kRendererFileName, kDecoderLibraryName}, kRendererMissingMessage},
       {{kDecoderLibraryName}, kDecoderMissingMessage},
   };
   for (const auto& c : cases) {
-    TearDown();
-    SetUp();
+    placeCompanions();
     for (const char* name : c.missing) std::filesystem::remove(programFolder_ / name);
-    messages_.shown.clear();
-    EXPECT_EQ(run("/S"), Quorvane_B::MainResult::End);
-    EXPECT_EQ(messages_.shown, std::vector<std::string>{c.message});
-    EXPECT_EQ(forms_.runModeLoads, 0);
-    EXPECT_TRUE(pointer_.calls.empty());  // the pointer is hidden only after the check
+    EXPECT_EQ(run("/S"), MainResult::End);
+    EXPECT_EQ(fake_.messages, std::vector<std::string>{c.message});
   }
-}
-
-TEST_F(MainTest, ACompanionThatIsAFolderCountsAsMissing) {
+  placeCompanions();  // a folder in a companion's place counts as missing
   std::filesystem::remove(programFolder_ / kConverterLibraryName);
   std::filesystem::create_directories(programFolder_ / kConverterLibraryName);
-  EXPECT_EQ(run("/S"), Quorvane_B::MainResult::End);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{kConverterMissingMessage});
+  run("/S");
+  EXPECT_EQ(fake_.messages, std::vector<std::string>{kConverterMissingMessage});
 }
 
-TEST_F(MainTest, LoadsTheMusicSettingsBeforeTheForm) {
+TEST_F(MainTest, ARunningCopyOrDialogEndsEveryModeAtOnce) {
+  for (const char* title : {kRunModeWindowTitle, kDialogTitle}) {
+    titles_ = {title};
+    for (const char* line : {"/S", "/P 1234", "/C", ""}) {
+      EXPECT_EQ(run(line), MainResult::End) << title << ' ' << line;
+      // Both looks are made, whichever finds a window.
+      EXPECT_EQ(fake_.lookups, (std::vector<std::string>{kRunModeWindowTitle, kDialogTitle}));
+      EXPECT_EQ(fake_.log, "");
+      EXPECT_TRUE(fake_.pointerCalls.empty());
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(workFolder()));
+}
+
+TEST_F(MainTest, RunModeWritesTheScreenSizeAndLoadsTheMusicSettingsFirst) {
   writeFile(settingsFilePath(), "[Settings]\r\nBGM\x8B\xE6\x95\xAA= 1\r\n");
-  run("/S");
-  EXPECT_EQ(Quorvane_B::musicKind, 1);
-  EXPECT_EQ(Quorvane_B::musicFolder, programFolder().string());
+  size_ = {40000, 768};  // too big for 16 bits: written as 0
+  EXPECT_EQ(run("/S"), MainResult::KeepRunning);
+  EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
+  EXPECT_EQ(fake_.kindAtLoad, 1);
+  EXPECT_NE(fake_.settingsAtLoad.find("Width= 0\r\n"), std::string::npos);
+  EXPECT_NE(fake_.settingsAtLoad.find("Height= 768\r\n"), std::string::npos);
+
+  previewWorks_ = false;  // a number naming no window ends the program
+  EXPECT_EQ(run("/p 99"), MainResult::End);
 }
 
-TEST_F(MainTest, AScreenTooBigForSixteenBitsWritesZero) {
-  screen_.size = {40000, 768};
-  run("/S");
-  EXPECT_NE(forms_.settingsAtLoad.find("Width= 0\r\n"), std::string::npos);
-  EXPECT_NE(forms_.settingsAtLoad.find("Height= 768\r\n"), std::string::npos);
+TEST(CommandLine, ModeLetterAndPreviewNumber) {
+  EXPECT_EQ(modeLetter("\xE2\x96\xA0S"), 'S');  // one character, however many bytes
+  EXPECT_EQ(modeLetter("/\xC3\xBF"), '?');
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"/p 1234 x", 1234}, {"/p 12 34", 1234}, {"/p ", 0},    {"/p &H400001", 0x400001},
+      {"/p 2.5", 2},       {"/p 3.5", 4},      {"/p 1E10", 0}};
+  for (const auto& [line, number] : cases) EXPECT_EQ(previewWindowNumber(line), number) << line;
 }
 
 }  // namespace

@@ -21,50 +21,41 @@ const std::string kFileKeyCp932 = "BGM\xCC\xA7\xB2\xD9";
 
 class SettingsTest : public testing::IsolatedHostTest {
  protected:
-  void writeSettings(const std::string& kind, const std::string& track, const std::string& file) {
+  void load(const std::string& kind, const std::string& track, const std::string& file) {
     writeFile(settingsFilePath(), "[Settings]\r\n" + kKindKeyCp932 + "=" + kind + "\r\n" +
                                       kTrackKeyCp932 + "=" + track + "\r\n" + kFileKeyCp932 + "=" +
                                       file + "\r\n");
-  }
-  std::string existingMusicFile(const std::string& name = "loop.mp3") {
-    const std::filesystem::path path = root() / "music" / name;
-    writeFile(path, "ID3");
-    return path.string();
+    loadSettings();
   }
 };
 
-TEST_F(SettingsTest, KindIsTheIntegerPartOfTheNumberTowardMinusInfinity) {
-  const std::string music = existingMusicFile();
-  const struct {
+TEST_F(SettingsTest, NumbersAreIntegerPartsAndBadOnesLeaveTheVariable) {
+  const std::filesystem::path music = root() / "music" / "loop.mp3";
+  writeFile(music, "ID3");
+  struct Case {
     const char* text;
-    std::int16_t kind;
-  } cases[] = {{" 2", 2}, {"2.9", 2}, {"-0.5", -1}, {"", 0}, {"&H1", 1}, {" 1 ", 1}};
+    std::int16_t value;  // 7 was there before
+  };
+  const Case cases[] = {
+      {" 2", 2},  {"2.9", 2}, {"-0.5", -1}, {"", 0},    {"&H1", 1},
+      {"abc", 7}, {"2x", 7},  {"40000", 7}, {"1 2", 7},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
     musicKind = 7;
-    writeSettings(c.text, " 0", music);
-    loadSettings();
-    EXPECT_EQ(musicKind, c.kind) << '"' << c.text << '"';
+    cdRepeatTrack = 7;
+    load(c.text, c.text, music.string());
+    EXPECT_EQ(musicKind, c.value);
+    EXPECT_EQ(cdRepeatTrack, c.value);
   }
 }
 
-TEST_F(SettingsTest, ANumberThatIsNoNumberOrTooBigLeavesTheVariableAsItWas) {
-  for (const char* text : {"abc", "2x", "40000", "-32769", "1 2"}) {
-    musicKind = 0;
-    cdRepeatTrack = 5;
-    writeSettings(text, text, "");
-    loadSettings();
-    EXPECT_EQ(musicKind, 0) << text;
-    EXPECT_EQ(cdRepeatTrack, 5) << text;
-  }
-}
-
-TEST_F(SettingsTest, FileKindFallsBackToNoneWhenTheFileIsGone) {
-  const std::string music = existingMusicFile();
-  writeSettings(" 2", " 3", music);
-  loadSettings();
+TEST_F(SettingsTest, TheMusicFileMustExistForFileKind) {
+  const std::filesystem::path music = root() / "music" / "loop.mp3";
+  writeFile(music, "ID3");
+  load(" 2", " 3", music.string());
   EXPECT_EQ(musicKind, 2);
-  EXPECT_EQ(cdRepeatTrack, 3);
-  EXPECT_EQ(musicFile, music);
+  EXPECT_EQ(musicFile, music.string());
   EXPECT_EQ(musicFolder, (root() / "music").string());
 
   std::filesystem::remove(music);
@@ -72,120 +63,74 @@ TEST_F(SettingsTest, FileKindFallsBackToNoneWhenTheFileIsGone) {
   EXPECT_EQ(musicKind, 0);
   EXPECT_EQ(musicFile, "");
   EXPECT_EQ(musicFolder, programFolder().string());
-}
 
-TEST_F(SettingsTest, CdKindStaysWhateverTheFileKeyHolds) {
-  writeSettings(" 1", " 4", "");
-  loadSettings();
+  // A trailing slash names the folder, which is no music file.
+  load(" 2", " 0", (root() / "music").string() + "/");
+  EXPECT_EQ(musicKind, 0);
+
+  load(" 1", " 4", music.string());  // the CD needs no file
   EXPECT_EQ(musicKind, 1);
   EXPECT_EQ(cdRepeatTrack, 4);
-  writeSettings(" 1", " 4", (root() / "missing.mp3").string());
-  loadSettings();
-  EXPECT_EQ(musicKind, 1);
   EXPECT_EQ(musicFile, "");
 }
 
-TEST_F(SettingsTest, AFolderWithATrailingSlashIsNoMusicFile) {
-  std::filesystem::create_directories(root() / "music");
-  writeSettings(" 2", " 0", (root() / "music").string() + "/");
-  loadSettings();
-  EXPECT_EQ(musicKind, 0);
-  EXPECT_EQ(musicFile, "");
-}
-
-TEST_F(SettingsTest, NoFileNoSectionNoKeyGiveTheDefaults) {
-  musicKind = 3;
-  cdRepeatTrack = 3;
-  musicFile = "x";
-  loadSettings();
-  EXPECT_EQ(musicKind, 0);
-  EXPECT_EQ(cdRepeatTrack, 0);
-  EXPECT_EQ(musicFile, "");
-  EXPECT_EQ(musicFolder, programFolder().string());
-}
-
-TEST_F(SettingsTest, WritesNamesInCodePage932AndValuesByteForByte) {
+TEST_F(SettingsTest, NamesGoOutInCodePage932AndValuesByteForByte) {
   const std::filesystem::path file = settingsFilePath();
   std::filesystem::create_directories(file.parent_path());
   writeSetting(kSettingsSection, kMusicKindKey, " 2", file);
   EXPECT_NE(lastApiResult, 0);
-  const std::string value = "/m\xC3\xBCsic/\xE6\x9B\xB2.mp3";  // UTF-8 path, stored unchanged
+  const std::string value = "/m\xC3\xBCsic/\xE6\x9B\xB2.mp3";  // UTF-8, stored unchanged
   writeSetting(kSettingsSection, kMusicFileKey, value, file);
   const std::string text = readFile(file);
   EXPECT_NE(text.find(kKindKeyCp932 + "= 2\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find(kFileKeyCp932 + "=" + value + "\r\n"), std::string::npos) << text;
-  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, file), value);
   EXPECT_EQ(readSetting("settings", "bgm区分", file), "2");
-}
 
-TEST_F(SettingsTest, WritingOneKeyReplacesOnlyItsLine) {
-  const std::filesystem::path file = settingsFilePath();
-  writeFile(file, "[Settings]\r\nWidth= 640\r\nOther=keep\r\n[More]\r\nWidth=x\r\n");
-  writeSetting(kSettingsSection, kWidthKey, " 1024", file);
-  EXPECT_EQ(readFile(file), "[Settings]\r\nWidth= 1024\r\nOther=keep\r\n[More]\r\nWidth=x\r\n");
-}
+  std::string longKey, cut, stored;
+  for (int i = 0; i < 130; ++i) longKey += "区";
+  for (int i = 0; i < 128; ++i) cut += "区", stored += "\x8B\xE6";
+  writeSetting(kSettingsSection, longKey, "v", file);
+  EXPECT_EQ(readSetting(kSettingsSection, cut, file), "v");
+  EXPECT_NE(readFile(file).find("\r\n" + stored + "=v\r\n"), std::string::npos);
 
-TEST_F(SettingsTest, AFailedWriteIsRecordedNotReported) {
-  lastApiResult = 1;
   writeSetting(kSettingsSection, kWidthKey, " 1", root() / "no-such-folder" / "x.ini");
-  EXPECT_EQ(lastApiResult, 0);
+  EXPECT_EQ(lastApiResult, 0);  // recorded, not reported
 }
 
 TEST_F(SettingsTest, LongValuesComeBackCutTo255Bytes) {
-  const std::filesystem::path file = settingsFilePath();
-  const std::string longValue(300, 'v');
-  writeFile(file, "[Settings]\r\n" + kFileKeyCp932 + "=" + longValue + "\r\n");
-  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, file), std::string(255, 'v'));
-}
-
-TEST_F(SettingsTest, LongNamesAreCutTo128Characters) {
-  const std::filesystem::path file = settingsFilePath();
-  std::filesystem::create_directories(file.parent_path());
-  std::string longKey;
-  for (int i = 0; i < 130; ++i) longKey += "区";
-  writeSetting(kSettingsSection, longKey, "v", file);
-  std::string cut;
-  for (int i = 0; i < 128; ++i) cut += "区";
-  EXPECT_EQ(readSetting(kSettingsSection, cut, file), "v");
-  std::string stored;
-  for (int i = 0; i < 128; ++i) stored += "\x8B\xE6";
-  EXPECT_NE(readFile(file).find("\r\n" + stored + "=v\r\n"), std::string::npos);
+  writeFile(settingsFilePath(),
+            "[Settings]\r\n" + kFileKeyCp932 + "=" + std::string(300, 'v') + "\r\n");
+  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, settingsFilePath()),
+            std::string(255, 'v'));
 }
 
 TEST_F(SettingsTest, FileExistsOnlyForReadableRegularFiles) {
   const std::filesystem::path file = root() / "a.wav";
   writeFile(file, "RIFF");
-  EXPECT_TRUE(fileExists(file.string()));
-  EXPECT_TRUE(fileExists(file.string() + "/"));  // the trailing separator is dropped first
-  EXPECT_FALSE(fileExists(""));
-  EXPECT_FALSE(fileExists("/"));
-  EXPECT_FALSE(fileExists(root().string()));
-  EXPECT_FALSE(fileExists((root() / "missing").string()));
+  std::filesystem::create_symlink(file, root() / "link.wav");
+  ASSERT_EQ(::mkfifo((root() / "pipe").c_str(), 0600), 0);  // an open would block
+  writeFile(root() / "locked.wav", "RIFF");
+  ::chmod((root() / "locked.wav").c_str(), 0);
+  struct Case {
+    std::string path;
+    bool exists;
+  };
+  const Case cases[] = {
+      {file.string(), true},
+      {file.string() + "/", true},
+      {(root() / "link.wav").string(), true},
+      {"", false},
+      {"/", false},
+      {root().string(), false},
+      {(root() / "missing").string(), false},
+      {(root() / "pipe").string(), false},
+      {(root() / "locked.wav").string(), ::geteuid() == 0},
+  };  // root reads everything
+  for (const auto& c : cases) EXPECT_EQ(fileExists(c.path), c.exists) << c.path;
 
-  // A named pipe would block an ordinary open; it is no file.
-  const std::filesystem::path pipe = root() / "pipe";
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  EXPECT_FALSE(fileExists(pipe.string()));
-
-  const std::filesystem::path link = root() / "link.wav";
-  std::filesystem::create_symlink(file, link);
-  EXPECT_TRUE(fileExists(link.string()));
-
-  if (::geteuid() != 0) {  // root reads everything
-    const std::filesystem::path locked = root() / "locked.wav";
-    writeFile(locked, "RIFF");
-    ::chmod(locked.c_str(), 0);
-    EXPECT_FALSE(fileExists(locked.string()));
-  }
-}
-
-TEST(FolderOfPath, SplitsAtTheLastSeparator) {
-  EXPECT_EQ(folderOfPath("/music/loop.mp3"), "/music");
   EXPECT_EQ(folderOfPath("/music/sub/"), "/music/sub");
-  EXPECT_EQ(folderOfPath("loop.wav"), "");
-  EXPECT_EQ(folderOfPath(""), "");
   EXPECT_EQ(folderOfPath("/loop.mp3"), "/");
-  EXPECT_EQ(folderOfPath("rel/loop.mp3"), "rel");
+  EXPECT_EQ(folderOfPath("loop.wav"), "");
   EXPECT_EQ(folderOfPath("C:\\Music\\loop.mp3"), "");  // not separators here
 }
 

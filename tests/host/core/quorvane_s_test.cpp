@@ -15,92 +15,14 @@
 namespace pellarin {
 namespace {
 
-using testing::readFile;
 using Log = std::vector<std::string>;
-
-class FakeWindows final : public WindowFinder {
- public:
-  explicit FakeWindows(Log& log) : log_(log) {}
-  bool windowWithTitleExists(std::string_view title) override {
-    log_.push_back("find " + std::string(title));
-    return rendererWindow;
-  }
-  bool rendererWindow = false;
-
- private:
-  Log& log_;
-};
-
-class FakePointer final : public PointerControl {
- public:
-  explicit FakePointer(Log& log) : log_(log) {}
-  std::int32_t showCursor(bool show) override {
-    log_.push_back(show ? "showCursor true" : "showCursor false");
-    return show ? 0 : -1;
-  }
-
- private:
-  Log& log_;
-};
-
-// Records the conversion and what the bitmap held at that moment.
-class FakeConverter final : public PictureConverter {
- public:
-  explicit FakeConverter(Log& log) : log_(log) {}
-  bool convertBmpToJpg(const std::filesystem::path& bitmap,
-                       const std::filesystem::path& jpeg) override {
-    log_.push_back("convert " + bitmap.filename().string() + " " + jpeg.string());
-    const std::string bytes = readFile(bitmap);
-    decoded =
-        decodeBitmap(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    return true;
-  }
-  std::optional<DecodedBitmap> decoded;
-
- private:
-  Log& log_;
-};
-
-class FakeLauncher final : public ProcessLauncher {
- public:
-  explicit FakeLauncher(Log& log) : log_(log) {}
-  bool start(const std::filesystem::path& program) override {
-    log_.push_back("start " + program.string());
-    return startWorks;
-  }
-  bool startedProcessRunning() override { return running; }
-  bool startWorks = true;
-  bool running = false;
-
- private:
-  Log& log_;
-};
-
-class FakeMusic final : public MusicPlayer {
- public:
-  explicit FakeMusic(Log& log) : log_(log) {}
-  void openCdAudio() override { log_.push_back("openCdAudio"); }
-  void pollCdAudio() override { log_.push_back("pollCdAudio"); }
-  bool cdPollActive() override { return pollActive; }
-  void stopCdAudio() override { log_.push_back("stopCdAudio"); }
-  void startMp3() override { log_.push_back("startMp3"); }
-  void repeatMp3() override { log_.push_back("repeatMp3"); }
-  void stopMp3() override { log_.push_back("stopMp3"); }
-  void startWav() override { log_.push_back("startWav"); }
-  void stopWav() override { log_.push_back("stopWav"); }
-  bool pollActive = true;
-
- private:
-  Log& log_;
-};
 
 class FakeTimer final : public Timer {
  public:
   explicit FakeTimer(std::function<void()> tick) : tick_(std::move(tick)) {}
   void setEnabled(bool enabled) override { enabled_ = enabled; }
   bool enabled() const override { return enabled_; }
-  // Fires like the event loop would: only while enabled.
-  void fire() {
+  void fire() {  // as the event loop would: only while enabled
     if (enabled_) tick_();
   }
 
@@ -109,24 +31,58 @@ class FakeTimer final : public Timer {
   bool enabled_ = false;
 };
 
-class FakeTimers final : public TimerService {
+// Every seam of run mode in one double that logs each call in order.
+class FakeSeams final : public WindowFinder,
+                        public PointerControl,
+                        public PictureConverter,
+                        public ProcessLauncher,
+                        public MusicPlayer,
+                        public TimerService,
+                        public ProgramEnd {
  public:
+  bool windowWithTitleExists(std::string_view title) override {
+    log.push_back("find " + std::string(title));
+    return rendererWindow;
+  }
+  std::int32_t showCursor(bool show) override {
+    log.push_back(show ? "showCursor true" : "showCursor false");
+    return show ? 0 : -1;
+  }
+  // Records the conversion and what the bitmap held at that moment.
+  bool convertBmpToJpg(const std::filesystem::path& bitmap,
+                       const std::filesystem::path& jpeg) override {
+    log.push_back("convert " + bitmap.filename().string() + " " + jpeg.string());
+    const std::string bytes = testing::readFile(bitmap);
+    decoded =
+        decodeBitmap(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    return true;
+  }
+  bool start(const std::filesystem::path& program) override {
+    log.push_back("start " + program.string());
+    return startWorks;
+  }
+  bool startedProcessRunning() override { return running; }
+  void openCdAudio() override { log.push_back("openCdAudio"); }
+  void pollCdAudio() override { log.push_back("pollCdAudio"); }
+  bool cdPollActive() override { return pollActive; }
+  void stopCdAudio() override { log.push_back("stopCdAudio"); }
+  void startMp3() override { log.push_back("startMp3"); }
+  void repeatMp3() override { log.push_back("repeatMp3"); }
+  void stopMp3() override { log.push_back("stopMp3"); }
+  void startWav() override { log.push_back("startWav"); }
+  void stopWav() override { log.push_back("stopWav"); }
   std::unique_ptr<Timer> createTimer(std::chrono::milliseconds interval,
                                      std::function<void()> tick) override {
     auto timer = std::make_unique<FakeTimer>(std::move(tick));
     byInterval[interval.count()] = timer.get();
     return timer;
   }
+  void endProgram() override { log.push_back("end"); }
+
+  Log log;
+  std::optional<DecodedBitmap> decoded;
   std::map<long, FakeTimer*> byInterval;
-};
-
-class FakeEnd final : public ProgramEnd {
- public:
-  explicit FakeEnd(Log& log) : log_(log) {}
-  void endProgram() override { log_.push_back("end"); }
-
- private:
-  Log& log_;
+  bool rendererWindow = false, startWorks = true, running = false, pollActive = true;
 };
 
 std::vector<std::uint8_t> solid(int width, int height, std::uint8_t r, std::uint8_t g,
@@ -142,238 +98,172 @@ class RunModeTest : public testing::IsolatedHostTest {
     IsolatedHostTest::SetUp();
     programFolder_ = root() / "program";
     std::filesystem::create_directories(programFolder_);
-    Quorvane_B::cursorHideResult = -1;  // as "/S" leaves it
   }
 
-  // Makes the form with a random number that picks `index`.
-  void makeForm(int index, bool pointerHidden = true) {
-    random_ = (index + 0.5) / 3.0;
-    services_ = std::make_unique<RunModeServices>(RunModeServices{
-        windows_, pointer_, converter_, launcher_, music_, timers_, end_, programFolder_,
-        root() / "work" / "Pellarin.dat", [this] { return random_; }});
+  // A fresh form and doubles, loaded with a random number that picks `index`; the log then
+  // holds only what comes after the load.
+  void loadForm(int index = 0, bool pointerHidden = true, double random = -1) {
+    form_.reset();
+    fake_ = std::make_unique<FakeSeams>();
+    fake_->startWorks = startWorks_;
+    FakeSeams& f = *fake_;
+    random_ = random >= 0 ? random : (index + 0.5) / 3.0;
+    services_ = std::make_unique<RunModeServices>(
+        RunModeServices{f, f, f, f, f, f, f, programFolder_, root() / "work" / "Pellarin.dat",
+                        [this] { return random_; }});
     form_ = std::make_unique<Quorvane_S>(
         *services_,
         std::array<PictureView, 3>{PictureView{4, 2, pictures_[0]}, PictureView{3, 3, pictures_[1]},
                                    PictureView{1, 5, pictures_[2]}},
         pointerHidden);
+    form_->load();
+    loadLog_ = fake_->log;
+    fake_->log.clear();
   }
-  FakeTimer& timer1() { return *timers_.byInterval.at(1000); }
-  FakeTimer& timer2() { return *timers_.byInterval.at(200); }
-  FakeTimer& timer3() { return *timers_.byInterval.at(500); }
-  std::string renderer() const { return (programFolder_ / kRendererFileName).string(); }
+  FakeTimer& mp3Timer() { return *fake_->byInterval.at(1000); }
+  FakeTimer& cdTimer() { return *fake_->byInterval.at(200); }
+  FakeTimer& watchTimer() { return *fake_->byInterval.at(500); }
+  std::string renderer() const { return "start " + (programFolder_ / kRendererFileName).string(); }
 
   std::array<std::vector<std::uint8_t>, 3> pictures_ = {
       solid(4, 2, 255, 0, 0), solid(3, 3, 0, 255, 0), solid(1, 5, 0, 0, 255)};
   std::filesystem::path programFolder_;
   double random_ = 0;
-  Log log_;
-  FakeWindows windows_{log_};
-  FakePointer pointer_{log_};
-  FakeConverter converter_{log_};
-  FakeLauncher launcher_{log_};
-  FakeMusic music_{log_};
-  FakeTimers timers_;
-  FakeEnd end_{log_};
+  bool startWorks_ = true;
+  std::unique_ptr<FakeSeams> fake_;
   std::unique_ptr<RunModeServices> services_;
   std::unique_ptr<Quorvane_S> form_;
+  Log loadLog_;
 };
 
 TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins) {
   Quorvane_B::musicKind = 1;
-  makeForm(1);
-  form_->load();
-  EXPECT_EQ(log_, (Log{"convert Dumy.bmp " + (root() / "work" / "Pellarin.dat").string(),
-                       "start " + renderer(), "openCdAudio"}));
-  ASSERT_TRUE(converter_.decoded.has_value());
-  EXPECT_EQ(converter_.decoded->width, 3);
-  EXPECT_EQ(converter_.decoded->height, 3);
-  EXPECT_EQ(converter_.decoded->rgb, pictures_[1]);
+  loadForm(1);
+  EXPECT_EQ(loadLog_, (Log{"convert Dumy.bmp " + (root() / "work" / "Pellarin.dat").string(),
+                           renderer(), "openCdAudio"}));
+  ASSERT_TRUE(fake_->decoded.has_value());
+  EXPECT_EQ(fake_->decoded->width, 3);
+  EXPECT_EQ(fake_->decoded->height, 3);
+  EXPECT_EQ(fake_->decoded->rgb, pictures_[1]);
   EXPECT_FALSE(std::filesystem::exists(programFolder_ / kTemporaryBitmapName));
-  EXPECT_TRUE(timer3().enabled());
-  EXPECT_TRUE(timer2().enabled());
-  EXPECT_FALSE(timer1().enabled());
-}
+  EXPECT_TRUE(watchTimer().enabled());
 
-TEST_F(RunModeTest, TheRandomNumberPicksEachPictureInThirds) {
-  const std::pair<double, int> cases[] = {{0.0, 0},    {0.3333, 0}, {0.3334, 1},
-                                          {0.6666, 1}, {0.6667, 2}, {0.99999, 2}};
-  for (const auto& [number, index] : cases) {
-    makeForm(0);
-    random_ = number;
-    form_->load();
+  // The random number picks each picture in thirds.
+  for (const auto& [number, index] :
+       {std::pair{0.0, 0}, {0.3333, 0}, {0.3334, 1}, {0.6667, 2}, {0.99999, 2}}) {
+    loadForm(0, true, number);
     EXPECT_EQ(form_->chosenPicture(), index) << number;
-    ASSERT_TRUE(converter_.decoded.has_value());
-    EXPECT_EQ(converter_.decoded->rgb, pictures_[static_cast<std::size_t>(index)]);
+    EXPECT_EQ(fake_->decoded->rgb, pictures_[static_cast<std::size_t>(index)]) << number;
   }
-}
 
-TEST_F(RunModeTest, AnUnwritableProgramFolderStillStartsTheRenderer) {
+  // Without a writable program folder the renderer still starts.
   std::filesystem::remove_all(programFolder_);
-  makeForm(0);
-  form_->load();
-  EXPECT_FALSE(converter_.decoded.has_value());
-  EXPECT_EQ(log_.back(), "start " + renderer());
+  Quorvane_B::musicKind = 0;
+  loadForm();
+  EXPECT_FALSE(fake_->decoded.has_value());
+  EXPECT_EQ(loadLog_.back(), renderer());
 }
 
-TEST_F(RunModeTest, WavInAnyCaseUsesOnlyTheWavOperations) {
-  Quorvane_B::musicKind = 2;
-  for (const char* file : {"/m/a.wav", "/m/a.WAV", "/m/a.Wav"}) {
-    log_.clear();
-    Quorvane_B::musicFile = file;
-    makeForm(0);
-    form_->load();
-    EXPECT_EQ(log_.back(), "startWav") << file;
-    EXPECT_FALSE(timer1().enabled());
-    EXPECT_FALSE(timer2().enabled());
-    log_.clear();
+TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
+  struct Case {
+    std::int16_t kind;
+    const char* file;
+    const char* started;  // after the renderer's start; "" for nothing
+    const char* stopped;  // first at unload; "" for nothing
+  };
+  const Case cases[] = {
+      {2, "/m/a.wav", "startWav", "stopWav"},
+      {2, "/m/a.WAV", "startWav", "stopWav"},
+      {2, "/m/a.Wav", "startWav", "stopWav"},
+      {2, "/m/song.Mp3", "startMp3", "stopMp3"},
+      {1, "", "openCdAudio", "stopCdAudio"},
+      {2, "/m/a.ogg", "", ""},
+      {2, "/m/a.wave", "", ""},
+      {2, "", "", ""},
+      {0, "/m/a.mp3", "", ""},
+      {3, "/m/a.wav", "", ""},
+      {-1, "/m/a.mp3", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + ' ' + c.file);
+    Quorvane_B::musicKind = c.kind;
+    Quorvane_B::musicFile = c.file;
+    loadForm();
+    EXPECT_EQ(loadLog_.back(), *c.started != '\0' ? c.started : renderer());
+    EXPECT_EQ(mp3Timer().enabled(), std::string(c.started) == "startMp3");
+    EXPECT_EQ(cdTimer().enabled(), c.kind == 1);
     form_->requestUnload();
-    EXPECT_EQ(log_, (Log{"stopWav", "showCursor true", "end"})) << file;
+    Log unload{"showCursor true", "end"};
+    if (*c.stopped != '\0') unload.insert(unload.begin(), c.stopped);
+    EXPECT_EQ(fake_->log, unload);
+    EXPECT_FALSE(mp3Timer().enabled() || cdTimer().enabled() || watchTimer().enabled());
   }
 }
 
-TEST_F(RunModeTest, Mp3RepeatsEverySecondAndStopsAtUnload) {
+TEST_F(RunModeTest, Mp3RepeatsEverySecondAndCdPollsUntilThePollStops) {
   Quorvane_B::musicKind = 2;
-  Quorvane_B::musicFile = "/m/song.Mp3";
-  makeForm(2);
-  form_->load();
-  EXPECT_EQ(log_.back(), "startMp3");
-  ASSERT_TRUE(timer1().enabled());
-  log_.clear();
-  timer1().fire();
-  timer1().fire();
-  EXPECT_EQ(log_, (Log{"repeatMp3", "repeatMp3"}));
-  log_.clear();
-  form_->requestUnload();
-  EXPECT_EQ(log_, (Log{"stopMp3", "showCursor true", "end"}));
-  EXPECT_FALSE(timer1().enabled());
-}
+  Quorvane_B::musicFile = "/m/song.mp3";
+  loadForm();
+  mp3Timer().fire();
+  mp3Timer().fire();
+  EXPECT_EQ(fake_->log, (Log{"repeatMp3", "repeatMp3"}));
 
-TEST_F(RunModeTest, OtherEndingsAndKindsPlayNothingAndStopNothing) {
-  const std::pair<std::int16_t, const char*> cases[] = {
-      {2, "/m/a.ogg"}, {2, "/m/a.wave"}, {2, "/m/a.mid"}, {2, ""},
-      {0, "/m/a.mp3"}, {3, "/m/a.wav"},  {-1, "/m/a.mp3"}};
-  for (const auto& [kind, file] : cases) {
-    Quorvane_B::musicKind = kind;
-    Quorvane_B::musicFile = file;
-    log_.clear();
-    makeForm(0);
-    form_->load();
-    EXPECT_EQ(log_.back(), "start " + renderer()) << kind << ' ' << file;
-    EXPECT_FALSE(timer1().enabled());
-    EXPECT_FALSE(timer2().enabled());
-    log_.clear();
-    form_->requestUnload();
-    EXPECT_EQ(log_, (Log{"showCursor true", "end"})) << kind << ' ' << file;
-  }
-}
-
-TEST_F(RunModeTest, CdPollingCopiesThePollFlagIntoItsTimer) {
   Quorvane_B::musicKind = 1;
-  makeForm(0);
-  form_->load();
-  log_.clear();
-  timer2().fire();
-  EXPECT_TRUE(timer2().enabled());
-  music_.pollActive = false;
-  timer2().fire();
-  EXPECT_FALSE(timer2().enabled());
-  timer2().fire();  // off for good: no more polls
-  EXPECT_EQ(log_, (Log{"pollCdAudio", "pollCdAudio"}));
-  log_.clear();
-  form_->requestUnload();
-  // A poll that switched itself off leaves the CD device alone.
-  EXPECT_EQ(log_, (Log{"showCursor true", "end"}));
-}
-
-TEST_F(RunModeTest, UnloadStopsTheCdThenShowsThePointerThenEnds) {
-  Quorvane_B::musicKind = 1;
-  makeForm(0);
-  form_->load();
-  log_.clear();
-  form_->requestUnload();
-  EXPECT_EQ(log_, (Log{"stopCdAudio", "showCursor true", "end"}));
-  EXPECT_FALSE(timer2().enabled());
-  EXPECT_FALSE(timer3().enabled());
-  log_.clear();
-  form_->requestUnload();  // a second request (a signal during the end) does nothing
-  timer3().fire();
-  EXPECT_TRUE(log_.empty());
+  loadForm();
+  cdTimer().fire();
+  EXPECT_TRUE(cdTimer().enabled());
+  fake_->pollActive = false;
+  cdTimer().fire();
+  cdTimer().fire();  // off for good: no more polls
+  EXPECT_EQ(fake_->log, (Log{"pollCdAudio", "pollCdAudio"}));
+  fake_->log.clear();
+  form_->requestUnload();  // a poll that switched itself off leaves the CD device alone
+  EXPECT_EQ(fake_->log, (Log{"showCursor true", "end"}));
 }
 
 TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
+  for (const std::int32_t hideResult : {-1, 0}) {  // shown whatever hiding returned
+    Quorvane_B::cursorHideResult = hideResult;
+    loadForm(0, true);
+    form_->requestUnload();
+    EXPECT_EQ(fake_->log, (Log{"showCursor true", "end"}));
+    EXPECT_EQ(Quorvane_B::cursorHideResult, 0);
+  }
   Quorvane_B::cursorHideResult = -1;
-  makeForm(0, false);
-  form_->load();
-  log_.clear();
+  loadForm(0, false);
   form_->requestUnload();
-  EXPECT_EQ(log_, (Log{"end"}));
+  form_->requestUnload();  // a second request (a signal during the end) does nothing
+  watchTimer().fire();
+  EXPECT_EQ(fake_->log, (Log{"end"}));
   EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
-
-  makeForm(0, true);
-  form_->load();
-  log_.clear();
-  form_->requestUnload();
-  EXPECT_EQ(log_, (Log{"showCursor true", "end"}));
-  EXPECT_EQ(Quorvane_B::cursorHideResult, 0);
-
-  // Shown whatever the hiding call returned.
-  Quorvane_B::cursorHideResult = 0;
-  makeForm(0, true);
-  form_->load();
-  log_.clear();
-  form_->requestUnload();
-  EXPECT_EQ(log_, (Log{"showCursor true", "end"}));
 }
 
-TEST_F(RunModeTest, TheWatchEndsAtTheFirstLookWithoutTheRendererWindow) {
+TEST_F(RunModeTest, TheWatchEndsRunModeOnceTheRendererWindowIsGone) {
   Quorvane_B::musicKind = 2;
   Quorvane_B::musicFile = "/m/a.mp3";
-  makeForm(0);
-  form_->load();
-  windows_.rendererWindow = true;
-  log_.clear();
-  timer3().fire();
-  timer3().fire();
-  EXPECT_EQ(log_, (Log{"find Quorvane_VC", "find Quorvane_VC"}));
-  windows_.rendererWindow = false;
-  launcher_.running = true;  // a renderer whose window is gone has ended its run
-  log_.clear();
-  timer3().fire();
-  EXPECT_EQ(log_, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
-  EXPECT_FALSE(timer3().enabled());
-}
+  loadForm();
+  fake_->running = true;
+  // A renderer still starting gets kRendererStartTicks looks to open its window.
+  for (int tick = 1; tick < Quorvane_S::kRendererStartTicks; ++tick) watchTimer().fire();
+  fake_->rendererWindow = true;
+  watchTimer().fire();
+  watchTimer().fire();
+  EXPECT_EQ(std::count(fake_->log.begin(), fake_->log.end(), "end"), 0);
+  fake_->rendererWindow = false;  // a window seen and gone ends at once, running or not
+  fake_->log.clear();
+  watchTimer().fire();
+  EXPECT_EQ(fake_->log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
+  EXPECT_FALSE(watchTimer().enabled());
 
-TEST_F(RunModeTest, TheWatchWaitsForTheWindowOfARendererThatIsStillStarting) {
-  makeForm(0);
-  form_->load();
-  launcher_.running = true;
-  log_.clear();
-  for (int tick = 1; tick < Quorvane_S::kRendererStartTicks; ++tick) timer3().fire();
-  EXPECT_EQ(std::count(log_.begin(), log_.end(), "end"), 0);
-  windows_.rendererWindow = true;
-  timer3().fire();
-  windows_.rendererWindow = false;
-  timer3().fire();
-  EXPECT_EQ(log_.back(), "end");
-}
+  loadForm();  // a renderer that never shows a window is given up on
+  fake_->running = true;
+  for (int tick = 0; tick < Quorvane_S::kRendererStartTicks; ++tick) watchTimer().fire();
+  EXPECT_EQ(fake_->log.back(), "end");
 
-TEST_F(RunModeTest, TheWatchGivesUpOnARendererThatNeverShowsAWindow) {
-  makeForm(0);
-  form_->load();
-  launcher_.running = true;
-  log_.clear();
-  for (int tick = 0; tick < Quorvane_S::kRendererStartTicks; ++tick) timer3().fire();
-  EXPECT_EQ(log_.back(), "end");
-}
-
-TEST_F(RunModeTest, ARendererThatEndedOrNeverStartedEndsTheWatchAtOnce) {
-  launcher_.startWorks = false;
-  Quorvane_B::musicKind = 1;
-  makeForm(0);
-  form_->load();
-  log_.clear();
-  timer3().fire();
-  EXPECT_EQ(log_, (Log{"find Quorvane_VC", "stopCdAudio", "showCursor true", "end"}));
+  startWorks_ = false;  // one that never started ends the watch at the first look
+  loadForm();
+  watchTimer().fire();
+  EXPECT_EQ(fake_->log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
 }
 
 }  // namespace
