@@ -234,7 +234,9 @@ TEST_F(HostEndToEndTest, RunModeHandsOverStartsTheRendererAndEndsAfterEscape) {
   EXPECT_EQ(host->waitForExit(10s), 0);
   const double toExit = std::chrono::duration<double>(Clock::now() - rendererGone).count();
   std::printf("[ figures  ] renderer window gone to host exit %.3f s\n", toExit);
-  EXPECT_LT(toExit, 1.5);
+  // The watch looks every 500 ms; the bound leaves room for a loaded machine and still fails
+  // when the host only ends by some other way than its watch.
+  EXPECT_LT(toExit, 3.0);
   EXPECT_EQ(findWindow("Quorvane_Main"), 0u);
 }
 
