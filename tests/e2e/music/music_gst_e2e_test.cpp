@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -20,30 +19,22 @@
 #include "host/music/looping_sound_player_gst.h"
 #include "host/music/music_devices.h"
 #include "host/music/quorvane_bgm.h"
+#include "tests/support/e2e_support.h"
 
 namespace pellarin {
 namespace {
 
+using testing::readFile;
+using testing::waitUntil;
 namespace BGM = Quorvane_BGM;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr std::size_t kSamplesPerSecond = 44100 * 2;  // stereo
 
-// Waits until the condition holds, at most limit; true when it did.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  auto end = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
-
 // 16-bit samples of a raw file, or of the data chunk of a WAV file.
 std::vector<std::int16_t> readSamples(const fs::path& file, bool wav = false) {
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = readFile(file);
   std::size_t first = 0;
   std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
   if (wav) {
@@ -67,12 +58,14 @@ bool runPipeline(const std::string& launchLine) {
   return message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
 }
 
-class MusicOnGstreamer : public ::testing::Test {
+class MusicOnGstreamer : public testing::TempFolderTest {
  protected:
   static void SetUpTestSuite() { gst_init(nullptr, nullptr); }
 
   void SetUp() override {
-    fs::create_directories(folder);
+    TempFolderTest::SetUp();
+    fs::create_directories(folder = folder_ / "music e2e");
+    recording = folder / "heard.raw";
     // Records what would be heard, at the pace of a real output. Appending keeps every pass,
     // also across the flushes of a restart.
     recordingFd = ::open(recording.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
@@ -91,13 +84,12 @@ class MusicOnGstreamer : public ::testing::Test {
     if (recordingFd >= 0) ::close(recordingFd);
     ::unsetenv("PELLARIN_AUDIO_SINK");
     ::unsetenv("PELLARIN_CD_DEVICE");
-    fs::remove_all(folder);
+    TempFolderTest::TearDown();
   }
 
   std::size_t heard() { return readSamples(recording).size(); }
 
-  fs::path folder = fs::temp_directory_path() / ("music e2e " + std::to_string(::getpid()));
-  fs::path recording = folder / "heard.raw";
+  fs::path folder, recording;  // a space in the path, as users' folders have
   int recordingFd = -1;
 };
 
@@ -114,14 +106,14 @@ TEST_F(MusicOnGstreamer, Mp3PlaysEndsAndIsRestartedByTheRepeatCheck) {
   EXPECT_GT(length, 900);
   EXPECT_LT(length, 1200);
 
-  ASSERT_TRUE(waitFor([] { return !BGM::isMp3Playing(); }, 15s));
+  ASSERT_TRUE(waitUntil([] { return !BGM::isMp3Playing(); }, 15s));
   EXPECT_EQ(BGM::queryMci("status MP3Play mode"), "stopped");
   std::size_t firstPass = heard();
   EXPECT_GT(firstPass, kSamplesPerSecond * 9 / 10) << "the whole second was heard";
 
   BGM::repeatMp3();
   EXPECT_TRUE(BGM::isMp3Playing()) << "restarted at once";
-  ASSERT_TRUE(waitFor([&] { return heard() > firstPass + kSamplesPerSecond / 2; }, 15s));
+  ASSERT_TRUE(waitUntil([&] { return heard() > firstPass + kSamplesPerSecond / 2; }, 15s));
   BGM::stopMp3();
   EXPECT_EQ(BGM::queryMci("status MP3Play mode"), "Error:263");
 
@@ -149,7 +141,7 @@ TEST_F(MusicOnGstreamer, WavLoopsWithoutAGapUntilStopped) {
 
   auto player = makeLoopingSoundPlayerGst();
   ASSERT_TRUE(player->startLoop(wav.string()));
-  ASSERT_TRUE(waitFor([&] { return heard() > sound.size() * 3; }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return heard() > sound.size() * 3; }, 20s));
   EXPECT_TRUE(player->stop());
   auto samples = readSamples(recording);
   std::this_thread::sleep_for(300ms);
@@ -186,7 +178,7 @@ TEST_F(MusicOnGstreamer, CdImageKeepsTheChosenTrackRepeating) {
     auto samples = readSamples(recording);
     return static_cast<std::size_t>(std::count(samples.begin(), samples.end(), value));
   };
-  ASSERT_TRUE(waitFor(
+  ASSERT_TRUE(waitUntil(
       [&] {
         BGM::pollCdAudio();
         std::this_thread::sleep_for(180ms);

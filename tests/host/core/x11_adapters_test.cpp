@@ -1,11 +1,8 @@
 // The host's X11 adapters against a real X server, with the test's own connection playing the
 // other programs on the display.
 
-// gtest first: the X11 headers define macros (None, Bool) that clash with it.
-#include <gtest/gtest.h>
+#include "tests/support/e2e_support.h"  // first: gtest before Xlib
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <gtk/gtk.h>
 
@@ -22,16 +19,18 @@
 namespace pellarin {
 namespace {
 
+using testing::pixelAt;
+
 // Runs the host side's event loop until done() or five seconds are up.
 template <typename Done>
 bool pumpUntil(Done done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    g_usleep(5000);
-  }
-  return done();
+  return testing::waitUntil(
+      [&] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return done();
+      },
+      std::chrono::seconds(5), std::chrono::milliseconds(5));
 }
 
 class X11AdaptersTest : public ::testing::Test {
@@ -53,13 +52,6 @@ class X11AdaptersTest : public ::testing::Test {
     if (map) XMapWindow(other_, window);
     XSync(other_, False);
     return window;
-  }
-  std::uint32_t pixelAt(Window window, int x, int y) {
-    XImage* image = XGetImage(other_, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return 0xDEADBEEF;
-    const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
-    XDestroyImage(image);
-    return pixel & 0xFFFFFF;
   }
 
   std::unique_ptr<X11Connection> connection_;
@@ -152,10 +144,10 @@ TEST_F(X11AdaptersTest, PreviewFillsItsParentWithThePictureTopLeftOnBlack) {
   const int x = static_cast<int>(lit / 3) % picture.width;
   const int y = static_cast<int>(lit / 3) / picture.width;
   ASSERT_NE(expected, 0u);
-  EXPECT_TRUE(pumpUntil([&] { return pixelAt(preview.window(), x, y) == expected; }));
-  EXPECT_EQ(pixelAt(preview.window(), 199, 149), 0u);
-  EXPECT_EQ(pixelAt(preview.window(), 152, 0), 0u);
-  EXPECT_EQ(pixelAt(preview.window(), 0, 112), 0u);
+  EXPECT_TRUE(pumpUntil([&] { return pixelAt(other_, preview.window(), x, y) == expected; }));
+  EXPECT_EQ(pixelAt(other_, preview.window(), 199, 149), 0u);
+  EXPECT_EQ(pixelAt(other_, preview.window(), 152, 0), 0u);
+  EXPECT_EQ(pixelAt(other_, preview.window(), 0, 112), 0u);
 
   XResizeWindow(other_, parent, 300, 220);  // a parent that grows keeps being filled
   XSync(other_, False);

@@ -2,15 +2,11 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <turbojpeg.h>
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,40 +14,14 @@
 #include "host/core/bitmap_file.h"
 #include "libs/pellarin1/bitmap_reader.h"
 #include "libs/pellarin1/pellarin1.h"
+#include "tests/support/e2e_support.h"
 
-namespace pellarin {
+namespace pellarin::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using ConvertFunction = std::int16_t (*)(const char*, const char*, std::int32_t, std::int32_t,
                                          std::int32_t);
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The decoded JPEG as width, height and RGB pixels; nothing when it does not decode.
-std::optional<DecodedBitmap> decodeJpeg(const std::string& bytes) {
-  tjhandle decoder = tjInitDecompress();
-  DecodedBitmap out;
-  int subsampling = 0, colourspace = 0;
-  auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  bool ok = tjDecompressHeader3(decoder, data, bytes.size(), &out.width, &out.height, &subsampling,
-                                &colourspace) == 0;
-  if (ok) {
-    out.rgb.resize(static_cast<std::size_t>(out.width * out.height * 3));
-    ok = tjDecompress2(decoder, data, bytes.size(), out.rgb.data(), out.width, 0, out.height,
-                       TJPF_RGB, 0) == 0;
-  }
-  tjDestroy(decoder);
-  if (!ok) return std::nullopt;
-  return out;
-}
 
 // Four quadrants of distinct colours, so orientation and channel order both show.
 const std::array<std::uint8_t, 3> kQuadrants[] = {
@@ -68,7 +38,7 @@ std::vector<std::uint8_t> quadrants(int width, int height) {
   return rgb;
 }
 
-void expectQuadrants(const DecodedBitmap& image, int width, int height) {
+void expectQuadrants(const RgbImage& image, int width, int height) {
   EXPECT_EQ(image.width, width);
   EXPECT_EQ(image.height, height);
   for (int q = 0; q < 4; ++q) {
@@ -79,7 +49,7 @@ void expectQuadrants(const DecodedBitmap& image, int width, int height) {
   }
 }
 
-class ConverterTest : public ::testing::Test {
+class ConverterTest : public TempFolderTest {
  protected:
   static void SetUpTestSuite() {
     library_ = dlopen(PELLARIN_BIN_DIR "/Pellarin1.dll", RTLD_NOW | RTLD_LOCAL);
@@ -89,12 +59,9 @@ class ConverterTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { dlclose(library_); }
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellarin1-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
+    TempFolderTest::SetUp();
     ASSERT_TRUE(writeBitmapFile(folder_ / "in.bmp", PictureView{8, 8, quadrants(8, 8)}));
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   std::int16_t convert(const fs::path& bmp, const fs::path& jpg, std::int32_t subsampling = -1,
                        std::int32_t quality = 100, std::int32_t flags = -1) {
@@ -111,14 +78,13 @@ class ConverterTest : public ::testing::Test {
 
   static inline void* library_ = nullptr;
   static inline ConvertFunction convert_ = nullptr;
-  fs::path folder_;
 };
 
 TEST_F(ConverterTest, RoundTripKeepsSizeColoursAndOrientationBottomUpAndTopDown) {
   const std::vector<std::uint8_t> rgb = quadrants(44, 128);
   ASSERT_TRUE(writeBitmapFile(folder_ / "Dumy.bmp", PictureView{44, 128, rgb}));
   ASSERT_EQ(convert(folder_ / "Dumy.bmp", folder_ / "Pellarin.dat"), kPellarin1Ok);
-  const std::optional<DecodedBitmap> image = decodeJpeg(readFile(folder_ / "Pellarin.dat"));
+  const std::optional<RgbImage> image = decodeJpeg(readFile(folder_ / "Pellarin.dat"));
   ASSERT_TRUE(image.has_value());
   expectQuadrants(*image, 44, 128);
   EXPECT_EQ(folderEntries(), (std::vector<std::string>{"Dumy.bmp", "Pellarin.dat", "in.bmp"}));
@@ -130,9 +96,9 @@ TEST_F(ConverterTest, RoundTripKeepsSizeColoursAndOrientationBottomUpAndTopDown)
   for (std::size_t y = 128; y-- > 0;) topDown += bottomUp.substr(54 + y * row, row);
   const std::int32_t negative = -128;
   std::memcpy(topDown.data() + 22, &negative, 4);
-  writeFile(folder_ / "top.bmp", topDown);
+  put(folder_ / "top.bmp", topDown);
   ASSERT_EQ(convert(folder_ / "top.bmp", folder_ / "top.jpg"), kPellarin1Ok);
-  const std::optional<DecodedBitmap> flipped = decodeJpeg(readFile(folder_ / "top.jpg"));
+  const std::optional<RgbImage> flipped = decodeJpeg(readFile(folder_ / "top.jpg"));
   ASSERT_TRUE(flipped.has_value());
   expectQuadrants(*flipped, 44, 128);
 }
@@ -152,7 +118,7 @@ TEST_F(ConverterTest, MissingOrCorruptInputWritesNothingAndKeepsTheEarlierPictur
       "XY" + good.substr(2),
       hugeWidth};
   for (const std::string& bytes : corrupt) {
-    writeFile(folder_ / "bad.bmp", bytes);
+    put(folder_ / "bad.bmp", bytes);
     EXPECT_EQ(convert(folder_ / "bad.bmp", folder_ / "Pellarin.dat"), kPellarin1BitmapInvalid)
         << bytes.size();
   }
@@ -214,4 +180,4 @@ TEST(BitmapReader, ReadsPalettedAndThirtyTwoBitBitmaps) {
 }
 
 }  // namespace
-}  // namespace pellarin
+}  // namespace pellarin::testing

@@ -1,0 +1,85 @@
+#pragma once
+// Scaffolding for tests that run shipped programs or talk to the X server: bounded waits,
+// started processes, windows found by title, synthetic keys, screen pixels, JPEG decoding.
+
+// gtest first: the X11 headers define macros (None, Bool) that clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/common/temp_folder.h"
+
+namespace pellarin::testing {
+
+using namespace std::chrono_literals;
+
+// Polls done() every `step` until it holds or `limit` has passed; done()'s final answer.
+template <typename Done>
+bool waitUntil(Done done, std::chrono::milliseconds limit = 20s,
+               std::chrono::milliseconds step = 10ms) {
+  for (const auto end = std::chrono::steady_clock::now() + limit;
+       std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(step)) {
+    if (done()) return true;
+  }
+  return done();
+}
+
+std::string readFile(const std::filesystem::path& path);
+
+// A program started with the test's environment (stderr optionally into a file); killed and
+// reaped if the test leaves it running.
+class Process {
+ public:
+  Process(const std::filesystem::path& program, std::vector<std::string> args,
+          const std::filesystem::path& stderrFile = {});
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  pid_t pid() const { return pid_; }
+  bool running() { return !exited(); }
+  // The exit status (128 + signal when killed) once the process has ended within the limit.
+  std::optional<int> waitForExit(std::chrono::milliseconds limit);
+
+ private:
+  bool exited();
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// A connection of the test's own that ignores X errors: windows come and go while it looks.
+Display* openDisplay();
+// Any window with this title in _NET_WM_NAME or WM_NAME, anywhere in the tree; with viewable,
+// only a shown one. 0 when there is none.
+Window findWindow(Display* display, const std::string& title, bool viewable = false);
+Window waitForWindow(Display* display, const std::string& title,
+                     std::chrono::milliseconds limit = 20s, bool viewable = false);
+void sendKey(Display* display, unsigned long keysym, bool down);
+void pressKey(Display* display, unsigned long keysym);  // down and up
+// What a window manager sends when the close box is clicked.
+void requestClose(Display* display, Window window);
+// The area's pixels as 0xRRGGBB, row by row; empty when it cannot be read.
+std::vector<std::uint32_t> pixels(Display* display, Drawable drawable, int x, int y, int width,
+                                  int height);
+// One pixel as 0xRRGGBB, or kNoPixel when it cannot be read.
+constexpr std::uint32_t kNoPixel = 0xFFFFFFFF;
+std::uint32_t pixelAt(Display* display, Drawable drawable, int x, int y);
+// True when any pixel of the window is not black.
+bool showsSomething(Display* display, Window window);
+
+struct RgbImage {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;
+};
+// The decoded JPEG; nothing when the bytes do not decode.
+std::optional<RgbImage> decodeJpeg(const std::string& bytes);
+
+}  // namespace pellarin::testing
