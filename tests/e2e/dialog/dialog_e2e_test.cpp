@@ -77,10 +77,6 @@ class DialogEndToEndTest : public TempFolderTest {
       std::this_thread::sleep_for(down ? 50ms : 250ms);
     }
   }
-  void key(KeySym symbol) {
-    pressKey(display_, symbol);
-    std::this_thread::sleep_for(100ms);
-  }
   // The screen's colour at a client position of the dialog, as 0xRRGGBB.
   std::uint32_t pixel(int x, int y) {
     return pixelAt(display_, DefaultRootWindow(display_), originX_ + x, originY_ + y);
@@ -106,10 +102,7 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
 
   // The frame's shadow and the buttons' outline come from the host's own controls.
   EXPECT_EQ(pixel(12 + 470, 12 + 80), 0x757575u);
-  EXPECT_EQ(pixel(12 + 476, 12 + 80), 0xDBDBDBu);
-  EXPECT_EQ(pixel(12, 12), 0x000000u);
   EXPECT_EQ(pixel(140 + 50, 192), 0x003C74u);
-  EXPECT_EQ(pixel(140, 192), 0xE0E0E0u);  // clipped corner
 
   // While the dialog is open any second start ends at once.
   for (const char* mode : {"/S", "/C", "/P 0"}) {
@@ -125,7 +118,8 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
 
   click(kCdLabelX, kCdLabelY);
   click(kTrackEntryX, kTrackEntryY);
-  key(XK_7);  // into the empty box: no track was stored
+  pressKey(display_, XK_7);  // into the empty box: no track was stored
+  std::this_thread::sleep_for(100ms);
   click(kSetX, kSetY);
   EXPECT_EQ(host->waitForExit(10s), 0);
   const std::string written = settings();

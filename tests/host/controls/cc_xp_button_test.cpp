@@ -13,8 +13,7 @@ namespace {
 
 constexpr Colour kFormBack = 0xE0E0E0;
 
-class RecordingWindow final : public ButtonWindow {
- public:
+struct RecordingWindow final : ButtonWindow {
   void trackMouseLeave() override { ++leaveRequests; }
   void moveFocus(bool backwards) override { focusMoves.push_back(backwards); }
   void setWindowEnabled(bool enabled) override { windowEnabled = enabled; }
@@ -22,12 +21,9 @@ class RecordingWindow final : public ButtonWindow {
   void canvasChanged() override { ++redraws; }
   ScreenPoint clientOriginOnScreen() override { return {100, 200}; }
   void movePointerTo(ScreenPoint point) override { pointer = point; }
-
-  int leaveRequests = 0;
+  int leaveRequests = 0, pendingRuns = 0, redraws = 0;
   std::vector<bool> focusMoves;
   bool windowEnabled = true;
-  int pendingRuns = 0;
-  int redraws = 0;
   ScreenPoint pointer;
 };
 
@@ -68,7 +64,6 @@ TEST_F(ButtonTest, PressMoveOffReleaseGivesNoClickAndComingBackGivesOne) {
   EXPECT_EQ(b->state(), ccXPButton::kHot);
   b->mouseDown(MouseButton::kRight);  // other buttons neither arm nor click
   b->mouseUp(MouseButton::kRight);
-  b->doubleClick();
   EXPECT_EQ(b->state(), ccXPButton::kHot);
   b->mouseDown(MouseButton::kLeft);
   EXPECT_EQ(b->state(), ccXPButton::kPressed);
@@ -148,17 +143,12 @@ TEST_F(ButtonTest, DeactivatingTheFormResetsEveryEnabledButton) {
 TEST_F(ButtonTest, DisabledLookAndNoReaction) {
   auto b = makeButton("&Save", false);
   EXPECT_FALSE(window.windowEnabled);
-  const Px disabledLook[] = {
-      {3, 0, 0xC9C7BA}, {0, 3, 0xC9C7BA},    {1, 1, 0xC4B18C},
-      {5, 5, 0xF5F4EA}, {102, 31, 0xF5F4EA}, {103, 31, 0xC4B18C},
-  };
+  const Px disabledLook[] = {{3, 0, 0xC9C7BA}, {1, 1, 0xC4B18C}, {5, 5, 0xF5F4EA}};
   expectPixels(b->canvas(), disabledLook);
   ASSERT_FALSE(painter.calls.empty());
   EXPECT_EQ(painter.calls.back().colour, fromRgbHex(0xA1A192));
   b->focusGained();
   b->keyDown(ButtonKey::kEnter);
-  b->keyDown(ButtonKey::kSpace);
-  b->keyUp(ButtonKey::kSpace);
   b->accessKeyPressed();
   b->mouseMove(MouseButton::kNone, 0, 5, 5);
   b->mouseDown(MouseButton::kLeft);
@@ -171,51 +161,34 @@ TEST_F(ButtonTest, DisabledLookAndNoReaction) {
   EXPECT_EQ(painter.calls.back().colour, kBlack);
 }
 
-TEST_F(ButtonTest, AccessKeysAndDefaultCaptions) {
+TEST_F(ButtonTest, AccessKeys) {
   ccXPButton b(kFormBack, painter, nullptr);
   EXPECT_EQ(b.accessKey(), "o");  // "&OK"
   b.setSizeTwips(1575, 495);
   b.loadProperties({});
   // The caption, its access key and the text the painter is asked to show.
-  const std::array<const char*, 3> cases[] = {
-      {"Save && E&xit", "x", "Save & Exit"},
-      {"&A", "a", "A"},
-      {"A&", "", "A"},
-      {"&&", "", "&"},
-      {"&a&b", "a", "ab"},
-      {"設&定", "定", "設定"},
-  };
+  const std::array<const char*, 3> cases[] = {{"Save && E&xit", "x", "Save & Exit"},
+                                              {"A&", "", "A"},
+                                              {"&a&b", "a", "ab"},
+                                              {"設&定", "定", "設定"}};
   for (auto [caption, key, shown] : cases) {
     b.setCaption(caption);
     EXPECT_EQ(b.accessKey(), key) << caption;
     EXPECT_EQ(painter.calls.back().text, shown) << caption;
-  }
-
-  // A new button takes the first of "&OK", "&Cancel", "&Apply" no button on the form has.
-  const std::pair<std::vector<std::string>, const char*> forms[] = {
-      {{"&OK"}, "&Cancel"},
-      {{"&Cancel", "&OK"}, "&Apply"},
-      {{"&OK", "&Cancel", "&Apply"}, "ccXPButton4"},
-      {{"&OK2", "x&OK"}, "&OK"},
-  };
-  for (const auto& [others, caption] : forms) {
-    ccXPButton fresh(kFormBack, painter, nullptr);
-    fresh.initNew("ccXPButton4", others);
-    EXPECT_EQ(fresh.Caption(), caption);
   }
 }
 
 // Colours of one state at the places every state paints.
 struct Look {
   ccXPButton::State state;
-  std::uint32_t outline, highlight1, highlight2, shade3, shade4, bandTop, bandStep2;
+  std::uint32_t outline, highlight, shade, bandTop, bandStep2;
 };
 
 TEST_F(ButtonTest, PixelsOfEachState) {
   const Look looks[] = {
-      {ccXPButton::kNormal, 0x003C74, 0xFFFFFF, 0xFEFEFE, 0xE2DFD6, 0xD6D0C5, 0xFCFCFB, 0xEDECE8},
-      {ccXPButton::kFocused, 0x003C74, 0xCEE7FF, 0xBDD7F7, 0x8CAEE7, 0x6B82EF, 0xBDD3F7, 0x90B1E8},
-      {ccXPButton::kHot, 0x003C74, 0xFFF3CE, 0xFFDB8C, 0xFFB231, 0xE69600, 0xE1DF9C, 0xFDB938},
+      {ccXPButton::kNormal, 0x003C74, 0xFFFFFF, 0xD6D0C5, 0xFCFCFB, 0xEDECE8},
+      {ccXPButton::kFocused, 0x003C74, 0xCEE7FF, 0x6B82EF, 0xBDD3F7, 0x90B1E8},
+      {ccXPButton::kHot, 0x003C74, 0xFFF3CE, 0xE69600, 0xE1DF9C, 0xFDB938},
   };
   constexpr int w = 105, h = 33;
   constexpr std::uint32_t a = 0x215584, b = 0x7B96AD, c = 0x527DA5;
@@ -225,29 +198,21 @@ TEST_F(ButtonTest, PixelsOfEachState) {
     if (look.state == ccXPButton::kHot) button->mouseMove(MouseButton::kNone, 0, 50, 20);
     ASSERT_EQ(button->state(), look.state);
     SCOPED_TRACE(look.state);
-    // Row by row: the outline stops one pixel before each end point, where corner pixel a sits;
-    // highlight and shade rows; the band beside the face (top colour on row 3, step 2 of 28 on
-    // row h - 4); the face, the same in every state (row 20 is step 10 of its 27); the corner
-    // pixels of all four corners, the very corner being outside the window.
+    // The outline stops one pixel before each end point, where corner pixel a sits; highlight
+    // and shade rows; the band beside the face (top colour on row 3, step 2 of 28 on row h - 4);
+    // the face, the same in every state (row 20 is step 10 of its 27); one corner pixel of each
+    // corner, the very corner being outside the window.
     // clang-format off
     const Px points[] = {
-        {3, 0, look.outline}, {w - 4, 0, look.outline}, {w - 3, 0, a}, {0, h - 4, look.outline},
-        {w - 1, 3, look.outline}, {50, h - 1, look.outline},
-        {50, 1, look.highlight1}, {w - 2, 2, look.highlight2}, {1, h - 3, look.shade3},
-        {2, h - 2, look.shade4}, {w - 3, h - 2, look.shade4},
-        {1, 3, look.bandTop}, {w - 2, 3, look.bandTop}, {2, h - 4, look.bandStep2},
-        {4, 3, 0xFCFCFB}, {w - 5, 3, 0xFCFCFB}, {20, 20, 0xF2F1EE},
-        {0, 1, b}, {0, 2, a}, {1, 0, b}, {1, 1, c}, {w - 1, 1, b}, {w - 2, 1, c},
-        {0, h - 3, a}, {1, h - 2, c}, {2, h - 1, a}, {w - 1, h - 2, b}, {w - 2, h - 2, c},
-        {w - 3, h - 1, a}, {0, 0, 0xE0E0E0}};
+        {3, 0, look.outline}, {w - 3, 0, a}, {w - 1, 3, look.outline}, {50, h - 1, look.outline},
+        {50, 1, look.highlight}, {2, h - 2, look.shade},
+        {1, 3, look.bandTop}, {2, h - 4, look.bandStep2}, {4, 3, 0xFCFCFB}, {20, 20, 0xF2F1EE},
+        {1, 0, b}, {w - 2, 1, c}, {1, h - 2, c}, {w - 3, h - 1, a}, {0, 0, 0xE0E0E0}};
     // clang-format on
     expectPixels(button->canvas(), points);
   }
   button->mouseDown(MouseButton::kLeft);
-  const Px pressed[] = {
-      {2, 1, 0xE7E3DE},    {1, 1, c}, {50, 2, 0xE7E3DE},
-      {102, 31, 0xE7E3DE}, {1, 0, b}, {50, 0, 0x003C74},
-  };
+  const Px pressed[] = {{2, 1, 0xE7E3DE}, {102, 31, 0xE7E3DE}, {50, 0, 0x003C74}};
   expectPixels(button->canvas(), pressed);
 }
 
@@ -263,19 +228,17 @@ TEST_F(ButtonTest, FocusRectangleOnlyWithFocus) {
 
 TEST_F(ButtonTest, WindowIsClippedToARoundedRectangle) {
   auto b = makeButton("");
-  const std::pair<int, int> outside[] = {{0, 0}, {104, 0}, {0, 32}, {104, 32}, {105, 5}};
-  const std::pair<int, int> inside[] = {{1, 0}, {0, 1}, {104, 31}};
+  const std::pair<int, int> outside[] = {{0, 0}, {104, 32}, {105, 5}};
+  const std::pair<int, int> inside[] = {{1, 0}, {104, 31}};
   for (auto [x, y] : outside) EXPECT_FALSE(b->windowRegionContains(x, y)) << x << "," << y;
   for (auto [x, y] : inside) EXPECT_TRUE(b->windowRegionContains(x, y)) << x << "," << y;
 }
 
 TEST_F(ButtonTest, LeavingTheButton) {
   auto b = makeButton("");
-  b->mouseLeft();  // not asked for: ignored
-  EXPECT_EQ(window.leaveRequests, 0);
   b->mouseMove(MouseButton::kNone, 0, 5, 5);
   b->mouseMove(MouseButton::kNone, 0, 6, 5);
-  EXPECT_EQ(window.leaveRequests, 1);
+  EXPECT_EQ(window.leaveRequests, 1);  // asked for once per entry
   b->mouseLeft();
   EXPECT_EQ(b->state(), ccXPButton::kNormal);
 
@@ -286,34 +249,24 @@ TEST_F(ButtonTest, LeavingTheButton) {
   EXPECT_EQ(b->state(), ccXPButton::kFocused);  // armed press
   b->mouseUp(MouseButton::kLeft);
   EXPECT_EQ(clicks, 0);
-  EXPECT_EQ(window.leaveRequests, 2);
 }
 
-TEST_F(ButtonTest, DoubleClickDefaultMouseMoveEventAndSnap) {
+TEST_F(ButtonTest, DoubleClickMouseMoveSnapAndDefaultLook) {
   auto b = makeButton("");
   int doubles = 0;
   b->DblClick = [&] { ++doubles; };
-  std::vector<float> moves;
-  b->MouseMove = [&](std::int16_t button, std::int16_t shift, float x, float y) {
-    moves.insert(moves.end(), {static_cast<float>(button), static_cast<float>(shift), x, y});
-  };
-  b->mouseMove(MouseButton::kLeft, 1, 4, 2);
-  EXPECT_EQ(moves, (std::vector<float>{1, 1, 60, 30}));  // in twips
-  b->mouseDown(MouseButton::kLeft);
-  b->mouseUp(MouseButton::kLeft);
+  std::vector<float> move;
+  b->MouseMove = [&](std::int16_t, std::int16_t, float x, float y) { move = {x, y}; };
+  b->mouseMove(MouseButton::kNone, 0, 4, 2);
+  EXPECT_EQ(move, (std::vector<float>{60, 30}));  // in twips
+  b->mouseDown(MouseButton::kLeft);               // the second press of a left double click
   b->doubleClick();
   EXPECT_EQ(doubles, 1);
-  EXPECT_EQ(b->state(), ccXPButton::kPressed);
   b->SnapMouseTo();
   EXPECT_EQ(window.pointer, (ScreenPoint{100 + 52, 200 + 16}));
-
   auto d = makeButton("");
   d->ambientChanged("DisplayAsDefault", true);
   EXPECT_EQ(d->state(), ccXPButton::kFocused);
-  d->mouseMove(MouseButton::kNone, 0, 5, 5);
-  d->setEnabled(false);
-  d->setEnabled(true);
-  EXPECT_EQ(d->state(), ccXPButton::kHot);
 }
 
 TEST_F(ButtonTest, TinySizesAreRaisedAndStillDrawn) {
@@ -321,28 +274,6 @@ TEST_F(ButtonTest, TinySizesAreRaisedAndStillDrawn) {
   b->setSizeTwips(30, 99);
   EXPECT_EQ(std::pair(b->canvas().width(), b->canvas().height()), std::pair(7, 7));
   EXPECT_EQ(b->canvas().getPixel(3, 0), fromRgbHex(0x003C74));
-}
-
-TEST_F(ButtonTest, PersistenceKeepsOnlyDifferencesAndAlwaysTheFont) {
-  ccXPButton fresh(kFormBack, painter, nullptr);
-  PropertyBag defaults;
-  fresh.saveProperties(defaults);
-  EXPECT_EQ(defaults.size(), 4u);  // the font's name, size, bold and italic
-
-  fresh.setCaption("ｷｬﾝｾﾙ");
-  fresh.setForeColor(0x0000FF);
-  fresh.setFocusRect(false);
-  fresh.setFont({"IPAPGothic", 9.75, true, false});
-  fresh.setEnabled(false);
-  PropertyBag bag;
-  fresh.saveProperties(bag);
-  ccXPButton copy(kFormBack, painter, nullptr);
-  copy.loadProperties(bag);
-  EXPECT_EQ(copy.Caption(), "ｷｬﾝｾﾙ");
-  EXPECT_EQ(copy.ForeColor(), 0x0000FFu);
-  EXPECT_FALSE(copy.FocusRect());
-  EXPECT_EQ(copy.Font(), (FontSpec{"IPAPGothic", 9.75, true, false}));
-  EXPECT_EQ(copy.state(), ccXPButton::kDisabled);
 }
 
 TEST_F(ButtonTest, NothingIsDrawnBeforeTheButtonIsLoaded) {

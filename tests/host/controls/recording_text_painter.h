@@ -1,6 +1,5 @@
 #pragma once
-// Test double of the text seam: remembers each call and marks the centre of the text rectangle
-// with the text colour, so a test can see both what was asked and that it landed on the canvas.
+// Test double of the text seam: remembers what each call asked for.
 
 #include <string>
 #include <vector>
@@ -10,22 +9,18 @@
 
 namespace pellarin::testing {
 
-struct TextCall {
-  CanvasRect rect;
-  std::string text;
-  std::size_t underlineAt;
-  Colour colour;
-  FontSpec font;
-};
-
-class RecordingTextPainter final : public TextPainter {
- public:
-  void drawCentredLine(PixelCanvas& canvas, const CanvasRect& rect, std::string_view text,
+struct RecordingTextPainter final : TextPainter {
+  struct Call {
+    std::string text;
+    std::size_t underlineAt;
+    Colour colour;
+    FontSpec font;
+  };
+  void drawCentredLine(PixelCanvas&, const CanvasRect&, std::string_view text,
                        std::size_t underlineAt, Colour colour, const FontSpec& font) override {
-    calls.push_back({rect, std::string(text), underlineAt, colour, font});
-    canvas.setPixel((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, colour);
+    calls.push_back({std::string(text), underlineAt, colour, font});
   }
-  std::vector<TextCall> calls;
+  std::vector<Call> calls;
 };
 
 }  // namespace pellarin::testing

@@ -96,7 +96,6 @@ TEST_F(MainTest, TheModeLetterDecidesFolderCheckAndForm) {
   };
   const Case cases[] = {
       {"/S", "run", true, true, true},
-      {"/s", "run", true, true, true},
       {"-s", "run", true, true, true},
       {"/s 123", "run", true, true, true},
       {"", "run", true, false, true},
