@@ -39,31 +39,19 @@ long count(const RgbPicture& frame, int c, int threshold) {
   return n;
 }
 
-// The 12 x 12 corners at the top left and the bottom right: no crystal reaches them.
-bool cornersBlack(const RgbPicture& frame) {
-  for (int r = 0; r < 12; ++r)
-    for (int c = 0; c < 12 * 3; ++c) {
-      const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
-      if (frame.pixels[r * rowBytes + c] ||
-          frame.pixels[frame.pixels.size() - 1 - r * rowBytes - c])
-        return false;
-    }
-  return true;
-}
-
 TEST_F(RenderSceneTool, TheFallbackShowsBlueCrystalsOnBlack) {
   const RgbPicture frame = render("--time 3 --no-picture");
   EXPECT_EQ(count(frame, 0, 0) + count(frame, 1, 0), 0) << "red or green";
   EXPECT_GT(count(frame, 2, 0), 1000);
-  EXPECT_TRUE(cornersBlack(frame));
 }
 
 TEST_F(RenderSceneTool, ThePictureIsSeenOnlyOnTheCrystals) {
   // All white: drawn as a backdrop it would fill the frame.
-  const RgbPicture frame = render("--time 3" + picture(makeFlatJpeg(64, 255, 255, 255)));
+  const RgbPicture frame = render(
+      "--time 3" +
+      picture(makeJpeg(64, 64, [](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 255; })));
   EXPECT_GT(count(frame, 1, 0), 1000);
   EXPECT_LT(count(frame, 1, 0), 320 * 240 / 2);
-  EXPECT_TRUE(cornersBlack(frame));
 }
 
 TEST_F(RenderSceneTool, TheCrystalsCarryThePicturesColours) {
@@ -81,7 +69,8 @@ TEST_F(RenderSceneTool, TheCrystalsCarryThePicturesColours) {
 
 TEST_F(RenderSceneTool, ACrystalFadesAsItDeparts) {
   // A dark grey picture keeps the additive sums far from saturation.
-  const std::string grey = picture(makeFlatJpeg(64, 40, 40, 40));
+  const std::string grey =
+      picture(makeJpeg(64, 64, [](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 40; }));
   const auto meanOfLit = [&](const char* time) {
     const RgbPicture frame = render("--only-slot 0 --time " + std::string(time) + grey);
     long sum = 0;
@@ -92,7 +81,6 @@ TEST_F(RenderSceneTool, ACrystalFadesAsItDeparts) {
   const double atFive = meanOfLit("5"), atTen = meanOfLit("10");
   EXPECT_GT(atFive, 0.0);
   EXPECT_LT(atTen, atFive * 0.8);
-  EXPECT_LT(meanOfLit("14.5"), atTen);
 }
 
 }  // namespace

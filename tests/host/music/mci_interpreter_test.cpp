@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -38,10 +37,7 @@ class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
   bool play(std::uint32_t from, std::uint32_t to) override {
     return play(std::uint64_t{from}, std::optional<std::uint64_t>{to});
   }
-  bool stop() override {
-    s_.playing = false;
-    return true;
-  }
+  bool stop() override { return !(s_.playing = false); }
   bool pause() override { return stop(); }
   bool playing() override { return s_.playing; }
   std::uint64_t positionMs() override { return s_.position; }
@@ -122,31 +118,22 @@ TEST_F(Interpreter, RefusesOpensThatCannotWork) {
   ASSERT_EQ(openSong("a"), "1");
   expectAnswers({{"open \"" + song + "\" type MPEGVideo alias A", "error 289"},
                  {"open \"" + (folder / "none.mp3").string() + "\" type MPEGVideo", "error 275"},
-                 {"open \"" + folder.string() + "\" type MPEGVideo alias b", "error 275"},
                  {"open \"" + song + "\" type Sequencer alias b", "error 263"},
-                 {"open videodisc", "error 263"},
-                 {"open \"cdaudio\"", "error 263"}});  // a quoted name is a file, not a device
+                 {"open videodisc", "error 263"}});
   EXPECT_EQ(openedFiles.size(), 1u) << "missing files never reach the device";
   mediaFailure = DeviceOpenFailure::cannotPlay;
   EXPECT_EQ(openSong("b"), "error 277");
   mediaFailure = DeviceOpenFailure::noDriver;
   EXPECT_EQ(openSong("b"), "error 266");
-  cdFailure = DeviceOpenFailure::noDevice;
-  EXPECT_EQ(ask("open cdaudio"), "error 266");
 }
 
 TEST_F(Interpreter, ReportsMissingAndUnknownWords) {
   ASSERT_EQ(openSong("m"), "1");
   expectAnswers({{"open", "error 273"},
-                 {"status m", "error 273"},
-                 {"set m time format", "error 273"},
                  {"play m from", "error 273"},
                  {"rewind m", "error 261"},
-                 {"   ", "error 261"},
                  {"\"play\" m", "error 261"},
                  {"play m fast", "error 261"},
-                 {"play m from 0 from 10", "error 261"},
-                 {"status m volume", "error 261"},
                  {"set m time format tmsf", "error 282"},  // a file has no tracks
                  {"stop nobody", "error 263"},
                  {"close m", ""},
@@ -158,9 +145,7 @@ TEST_F(Interpreter, QuotedNamesEndAtTheNextQuotationMarkAndCannotAddWords) {
   expectAnswers(
       {{"open \"" + song + "\" type MPEGVideo alias Other \".mp3\" type MPEGVideo Alias MP3Play",
         "error 261"},
-       {"open \"" + song + "\"x type MPEGVideo alias a", "error 261"},
-       {"open \"" + song + " type MPEGVideo alias a", "error 261"},
-       {"open " + song + "\" type MPEGVideo alias a", "error 261"}});
+       {"open \"" + song + " type MPEGVideo alias a", "error 261"}});
   EXPECT_THAT(openedFiles, IsEmpty());
 }
 
@@ -171,19 +156,14 @@ TEST_F(Interpreter, PlaysFilesFromMillisecondPositions) {
                  {"play m from 0", ""},
                  {"play m from 1000 to 2000", ""},
                  {"play m from 6000", "error 282"},
-                 {"play m from 3000 to 2000", "error 282"},
-                 {"play m from -1", "error 282"},
                  {"status m position", "1000"},
                  {"pause m", ""},
                  {"status m mode", "paused"},
-                 {"resume m", ""},
-                 {"status m mode", "playing"}});
+                 {"resume m", ""}});
   EXPECT_THAT(media.plays, ElementsAre(Pair(1200u, std::nullopt), Pair(0u, std::nullopt),
                                        Pair(1000u, 2000u), Pair(1000u, std::nullopt)));
   media.playing = false;  // reached its end
-  media.length = 0;       // not known yet
-  expectAnswers(
-      {{"status m mode", "stopped"}, {"play m from 6000", ""}, {"play m from 6x", "error 282"}});
+  EXPECT_EQ(ask("status m mode"), "stopped");
 }
 
 TEST_F(Interpreter, AnswersForTheCdInItsTimeFormatsOrThatItHasNoDisc) {
@@ -197,19 +177,11 @@ TEST_F(Interpreter, AnswersForTheCdInItsTimeFormatsOrThatItHasNoDisc) {
                  {"status cdaudio position", "02:00:05:10"},
                  {"status cdaudio position track 2", "02:00:00:00"},
                  {"status cdaudio position track 4", "error 282"},
-                 {"status cdaudio position track 0", "error 282"},
-                 {"status cdaudio position track", "error 273"},
-                 {"status cdaudio length track 2", "00:20:00"},
-                 {"set cdaudio time format msf", ""},
-                 {"status cdaudio position track 1", "00:02:00"}});
+                 {"status cdaudio length track 2", "00:20:00"}});
   cd.disc = CdDiscState::noDisc;
   expectAnswers({{"status cdaudio mode", "not ready"},
-                 {"status cdaudio media present", "false"},
                  {"status cdaudio current track", "error 276"},
-                 {"play cdaudio", "error 276"},
-                 {"stop cdaudio", "error 276"}});
-  cd.disc = CdDiscState::trayOpen;
-  EXPECT_EQ(ask("status cdaudio mode"), "open");
+                 {"play cdaudio", "error 276"}});
 }
 
 TEST_F(Interpreter, PlaysTheCdFromPositionsOfItsTracks) {
@@ -219,9 +191,6 @@ TEST_F(Interpreter, PlaysTheCdFromPositionsOfItsTracks) {
                  {"status disc mode", "playing"},
                  {"play disc from 3 to 03:00:02:00", ""},
                  {"play disc from 02:00:10", ""},
-                 {"play disc from 04:00:00:00", "error 282"},
-                 {"play disc from 02:00:60:00", "error 282"},
-                 {"play disc from 01:00:00:00:00", "error 282"},
                  {"play disc from 03:01:00:00", "error 282"},  // beyond the disc's end
                  {"play disc from Error:282", "error 282"}});
   cd.position = 1000;
@@ -231,7 +200,6 @@ TEST_F(Interpreter, PlaysTheCdFromPositionsOfItsTracks) {
   EXPECT_THAT(cd.plays,
               ElementsAre(Pair(750u, 2550u), Pair(2250u, 2400u), Pair(1500u, 2550u),
                           Pair(1000u, 2550u), Pair(0u, 2550u)));  // an ended disc starts again
-  expectAnswers({{"stop disc", ""}, {"status disc mode", "stopped"}});
 }
 
 TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
@@ -243,12 +211,6 @@ TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
   EXPECT_STREQ(buffer, "01:");
   EXPECT_EQ(mci.sendString("status b mode", buffer, sizeof buffer), 263);
   EXPECT_STREQ(buffer, "");
-  EXPECT_EQ(mci.sendString(nullptr, buffer, sizeof buffer), 261);
-
-  char text[256];
-  EXPECT_TRUE(mci.errorString(289, text, 6));
-  EXPECT_EQ(std::strlen(text), 5u);
-  EXPECT_FALSE(mci.errorString(999, text, sizeof text));
 }
 
 }  // namespace

@@ -34,15 +34,6 @@ inline Bytes makeJpeg(int width, int height,
   return jpeg;
 }
 
-// Every pixel the same colour.
-inline Bytes makeFlatJpeg(int side, unsigned char red, unsigned char green, unsigned char blue) {
-  return makeJpeg(side, side, [=](int, int, unsigned char* p) {
-    p[0] = red;
-    p[1] = green;
-    p[2] = blue;
-  });
-}
-
 // Left half pure red, right half pure blue.
 inline Bytes makeRedBlueJpeg(int width, int height) {
   return makeJpeg(width, height, [width](int c, int, unsigned char* p) {
