@@ -139,8 +139,10 @@ class X11RendererPlatform final : public RendererPlatform {
     title_ = title;
     x_ = std::clamp(x, kSmallestPosition, kLargestPosition);
     y_ = std::clamp(y, kSmallestPosition, kLargestPosition);
-    width_ = std::clamp(width, 1, kLargestWindowSide);
-    height_ = std::clamp(height, 1, kLargestWindowSide);
+    // No bigger than the screen: a huge window would only make the GL driver allocate buffers of
+    // gigabytes for pixels nobody sees, and a software driver dies of it.
+    width_ = std::clamp(width, 1, std::min(kLargestWindowSide, DisplayWidth(display_, screen_)));
+    height_ = std::clamp(height, 1, std::min(kLargestWindowSide, DisplayHeight(display_, screen_)));
     // The window gets its visual when the pixel format is set during this message.
     procedure_(*this, WindowMessage{kWmCreate, 0, 0});
     if (window_ == 0 && usable()) makeXWindow(nullptr);
