@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target programs
 
 program=(build/bin/Pellarin /S)
 
