@@ -3,6 +3,7 @@
 // request.
 #include "tests/support/e2e_support.h"  // first: gtest before Xlib
 
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <stdlib.h>
 
@@ -62,6 +63,13 @@ class RendererTest : public TempFolderTest {
     return seen.size();
   }
   std::string errors() { return readFile(folder_ / "stderr.txt"); }
+  bool pointerBlank() {
+    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
+    bool blank = true;
+    for (int i = 0; i < cursor->width * cursor->height; ++i) blank &= cursor->pixels[i] >> 24 == 0;
+    XFree(cursor);
+    return blank;
+  }
 
   Display* display_ = nullptr;
   Window window_ = 0;
@@ -74,9 +82,13 @@ TEST_F(RendererTest, DefaultWindowCoversTheScreenCornerAndEscapeEndsItWithZero) 
   EXPECT_EQ(std::make_pair(attributes_.x, attributes_.y), std::make_pair(0, 0));
   EXPECT_EQ(std::make_pair(attributes_.width, attributes_.height), std::make_pair(1024, 768));
   EXPECT_TRUE(attributes_.override_redirect);
+  XWarpPointer(display_, None, window_, 0, 0, 0, 0, 10, 10);
+  XSync(display_, False);
+  EXPECT_TRUE(pointerBlank());
   tap(XK_Escape);
   EXPECT_EQ(exitStatus(), 0);
   EXPECT_EQ(findWindow(display_, kTitle), 0u);
+  EXPECT_FALSE(pointerBlank()) << "the pointer shows again";
 }
 
 // Each run ends another way: Escape or the window manager's close request; both exit with 0.
@@ -85,11 +97,9 @@ TEST_F(RendererTest, SizeComesFromTheSettingsFileAndAnyEndingExitsWithZero) {
     const char *width, *height;
     int expectedWidth, expectedHeight;  // what is handed to X: at least 1, at most the screen
     bool close;
-  } cases[] = {{" 800", " 600", 800, 600, false},
-               {"-640", "-480", 1, 1, true},
-               {" 100000", " 10", 1024, 10, false},
-               {" 5", " 70000", 5, 768, false},
-               {" 100000", " 70000", 1024, 768, false}};
+  } cases[] = {{" 800", " 600", 800, 600, false}, {" 0", " 0", 1024, 768, true},
+               {"-640", "-480", 1, 1, true},      {" 100000", " 10", 1024, 10, false},
+               {" 5", " 70000", 5, 768, false},   {" 100000", " 70000", 1024, 768, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.width) + " x" + c.height);
     start(c.width, c.height);
