@@ -246,8 +246,4 @@ void stopWav() {
   }
 }
 
-std::string musicFileEnding(std::string_view path) {
-  return upperCase(path.size() > 3 ? path.substr(path.size() - 3) : path);
-}
-
 }  // namespace pellarin::Quorvane_BGM

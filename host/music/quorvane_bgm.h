@@ -41,8 +41,4 @@ void stopMp3();
 void startWav();
 void stopWav();
 
-// The last three characters of a music file's path, upper-cased ("MP3", "WAV", ...), which decide
-// the kind of file music.
-std::string musicFileEnding(std::string_view path);
-
 }  // namespace pellarin::Quorvane_BGM

@@ -173,6 +173,7 @@ TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
       {1, "", "openCdAudio", "stopCdAudio"},
       {2, "/m/a.ogg", "", ""},
       {2, "/m/a.wave", "", ""},
+      {2, "/m/a.MID", "", ""},
       {2, "", "", ""},
       {0, "/m/a.mp3", "", ""},
       {3, "/m/a.wav", "", ""},

@@ -169,14 +169,5 @@ TEST_F(MusicOperations, WavLoopsAndStops) {
   EXPECT_THAT(sent, IsEmpty());
 }
 
-TEST(MusicFileEnding, DecidesTheKindInAnyLetterCase) {
-  const std::pair<const char*, const char*> cases[] = {{"/m/song.mp3", "MP3"},
-                                                       {"C:\\m\\LOOP.wAv", "WAV"},
-                                                       {"/m/loop.wave", "AVE"},
-                                                       {"p3", "P3"},
-                                                       {"", ""}};
-  for (auto [path, ending] : cases) EXPECT_EQ(Quorvane_BGM::musicFileEnding(path), ending) << path;
-}
-
 }  // namespace
 }  // namespace pellarin
