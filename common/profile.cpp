@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 
+#include "common/ascii_text.h"
 #include "common/debug_log.h"
 #include "common/text_encoding.h"
 
@@ -34,10 +35,6 @@ std::string_view trimBlanks(std::string_view text) {
   return text;
 }
 
-char foldAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool isLead(char c) {
   return isCp932LeadByte(static_cast<unsigned char>(c));
 }
@@ -53,7 +50,7 @@ bool namesEqual(std::string_view a, std::string_view b) {
       if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       i += 2;
     } else {
-      if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+      if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
       ++i;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/ascii_text.h"
 #include "host/core/basic_numbers.h"
 
 namespace pellarin {
@@ -30,8 +31,7 @@ char modeLetter(std::string_view commandLine) {
   if (offset == std::string_view::npos) return '\0';
   const char c = commandLine[offset];
   if (static_cast<unsigned char>(c) >= 0x80) return '?';
-  if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
-  return c;
+  return asciiUpper(c);
 }
 
 std::int32_t previewWindowNumber(std::string_view commandLine) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <random>
 
+#include "common/ascii_text.h"
 #include "common/debug_log.h"
 #include "common/system_names.h"
 #include "host/core/bitmap_file.h"
@@ -31,10 +32,7 @@ std::function<double()> clockSeededRandom() {
 
 MusicFileKind musicFileKind(std::string_view path) {
   if (path.size() < 3) return MusicFileKind::Other;
-  std::string ending(path.substr(path.size() - 3));
-  for (char& c : ending) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string ending = asciiUpper(path.substr(path.size() - 3));
   if (ending == "MP3") return MusicFileKind::Mp3;
   if (ending == "WAV") return MusicFileKind::Wav;
   return MusicFileKind::Other;

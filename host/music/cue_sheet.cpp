@@ -3,14 +3,10 @@
 #include <cctype>
 #include <charconv>
 
+#include "common/ascii_text.h"
+
 namespace pellarin {
 namespace {
-
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
 
 // The words of one line; a quoted word may hold blanks.
 std::vector<std::string> lineWords(std::string_view line) {
@@ -68,16 +64,16 @@ std::optional<CueSheet> parseCueSheet(std::string_view text) {
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     std::vector<std::string> words = lineWords(line);
     if (words.empty()) continue;
-    std::string command = upperCase(words[0]);
+    std::string command = asciiUpper(words[0]);
     if (command == "FILE") {
-      if (haveFile || words.size() < 3 || upperCase(words[2]) != "BINARY") return std::nullopt;
+      if (haveFile || words.size() < 3 || asciiUpper(words[2]) != "BINARY") return std::nullopt;
       sheet.dataFile = words[1];
       haveFile = true;
     } else if (command == "TRACK") {
       if (!haveFile || words.size() < 3 || !trackHasStart) return std::nullopt;
       auto index = number(words[1]);
       if (!index || *index != sheet.tracks.size() + 1) return std::nullopt;
-      sheet.tracks.push_back({0, upperCase(words[2]) == "AUDIO"});
+      sheet.tracks.push_back({0, asciiUpper(words[2]) == "AUDIO"});
       trackHasStart = false;
     } else if (command == "INDEX") {
       if (sheet.tracks.empty() || words.size() < 3) return std::nullopt;

@@ -1,7 +1,6 @@
 #include "host/music/mci_interpreter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <optional>
 #include <system_error>
 
+#include "common/ascii_text.h"
 #include "common/debug_log.h"
 #include "host/music/mci_errors.h"
 
@@ -22,12 +22,6 @@ using TimeFormat = MciInterpreter::TimeFormat;
 
 // Absolute CD positions in the msf time format count the two-second lead-in before track 1.
 constexpr std::uint32_t kLeadInFrames = 2 * kCdFramesPerSecond;
-
-std::string lowerCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return result;
-}
 
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -60,7 +54,7 @@ std::optional<std::vector<Word>> splitWords(std::string_view command) {
 }
 
 bool isKeyword(const Word& word, std::string_view keyword) {
-  return !word.quoted && lowerCase(word.text) == keyword;
+  return !word.quoted && asciiLower(word.text) == keyword;
 }
 
 std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint64_t limit) {
@@ -184,7 +178,7 @@ std::int32_t readOptions(const std::vector<Word>& words, std::size_t first,
                          std::initializer_list<std::string_view> flags, Options& options) {
   for (std::size_t i = first; i < words.size(); ++i) {
     if (words[i].quoted) return kMciErrorUnrecognizedCommand;
-    std::string keyword = lowerCase(words[i].text);
+    std::string keyword = asciiLower(words[i].text);
     bool isValued = std::find(valued.begin(), valued.end(), keyword) != valued.end();
     bool isFlag = std::find(flags.begin(), flags.end(), keyword) != flags.end();
     if (!isValued && !isFlag) return kMciErrorUnrecognizedCommand;
@@ -248,7 +242,7 @@ std::int32_t MciInterpreter::execute(const std::string& command, std::string& re
     if (!words || words->empty() || (*words)[0].quoted) {
       code = kMciErrorUnrecognizedCommand;
     } else {
-      std::string verb = lowerCase((*words)[0].text);
+      std::string verb = asciiLower((*words)[0].text);
       bool known = verb == "open" || verb == "close" || verb == "play" || verb == "stop" ||
                    verb == "pause" || verb == "resume" || verb == "set" || verb == "status";
       if (!known) {
@@ -293,9 +287,9 @@ std::int32_t MciInterpreter::execute(const std::string& command, std::string& re
 }
 
 MciInterpreter::Device* MciInterpreter::find(const std::string& name) {
-  std::string wanted = lowerCase(name);
+  std::string wanted = asciiLower(name);
   for (auto& [id, device] : devices_) {
-    if (lowerCase(device.alias) == wanted) return &device;
+    if (asciiLower(device.alias) == wanted) return &device;
   }
   return nullptr;
 }
@@ -317,7 +311,7 @@ std::int32_t MciInterpreter::open(const std::vector<Word>& words, std::string& r
   DeviceOpenFailure failure = DeviceOpenFailure::none;
   auto type = options.values.find("type");
   if (type != options.values.end()) {
-    if (lowerCase(type->second) != "mpegvideo") return kMciErrorInvalidDeviceName;
+    if (asciiLower(type->second) != "mpegvideo") return kMciErrorInvalidDeviceName;
     std::error_code error;
     if (!std::filesystem::is_regular_file(element, error)) return kMciErrorFileNotFound;
     device.media = provider_.openMediaFile(element, failure);
@@ -325,7 +319,7 @@ std::int32_t MciInterpreter::open(const std::vector<Word>& words, std::string& r
       return failure == DeviceOpenFailure::noDriver ? kMciErrorCannotLoadDriver : kMciErrorInternal;
     }
   } else {
-    if (words[1].quoted || lowerCase(element) != "cdaudio") return kMciErrorInvalidDeviceName;
+    if (words[1].quoted || asciiLower(element) != "cdaudio") return kMciErrorInvalidDeviceName;
     device.cd = provider_.openCdDrive(failure);
     if (!device.cd) return kMciErrorCannotLoadDriver;
   }
@@ -405,7 +399,7 @@ std::int32_t MciInterpreter::set(Device& device, const std::vector<Word>& words)
   }
   if (words.size() < 5) return kMciErrorMissingParameter;
   if (words.size() > 5) return kMciErrorUnrecognizedCommand;
-  std::string format = lowerCase(words[4].text);
+  std::string format = asciiLower(words[4].text);
   if (format == "milliseconds" || format == "ms") {
     device.timeFormat = TimeFormat::milliseconds;
   } else if (device.cd && format == "tmsf") {
@@ -424,7 +418,7 @@ std::int32_t MciInterpreter::status(Device& device, const std::vector<Word>& wor
   std::string item;
   for (std::size_t i = 2; i < words.size(); ++i) {
     if (words[i].quoted) return kMciErrorUnrecognizedCommand;
-    item += (i > 2 ? " " : "") + lowerCase(words[i].text);
+    item += (i > 2 ? " " : "") + asciiLower(words[i].text);
   }
   bool paused = device.paused;
 

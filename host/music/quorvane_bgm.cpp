@@ -1,11 +1,11 @@
 #include "host/music/quorvane_bgm.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
 
+#include "common/ascii_text.h"
 #include "common/debug_log.h"
 #include "host/core/quorvane_b.h"
 #include "host/music/music_devices.h"
@@ -48,14 +48,8 @@ constexpr std::uint32_t kMp3ModeLength = 30;
 constexpr std::int16_t kTrue = -1;
 constexpr std::int16_t kFalse = 0;
 
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 bool failed(std::string_view reply) {
-  return upperCase(reply).find("ERR") != std::string::npos;
+  return asciiUpper(reply).find("ERR") != std::string::npos;
 }
 
 // A command sent without a reply buffer.
