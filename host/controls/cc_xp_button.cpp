@@ -46,10 +46,6 @@ constexpr Colour kDisabledFace = fromRgbHex(0xF5F4EA);
 constexpr Colour kPressedFace = fromRgbHex(0xE7E3DE);
 constexpr Colour kDisabledText = fromRgbHex(0xA1A192);
 
-int twipsToPixels(int twips, int twipsPerPixel) {
-  return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixel));
-}
-
 std::string lowerAccessCharacter(const MarkedText& marked) {
   if (marked.underlineAt == TextPainter::kNoUnderline) return {};
   const auto lead = static_cast<unsigned char>(marked.text[marked.underlineAt]);

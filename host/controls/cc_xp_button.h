@@ -15,6 +15,7 @@
 #include "host/controls/pixel_canvas.h"
 #include "host/controls/property_bag.h"
 #include "host/controls/text_painter.h"
+#include "host/controls/twips.h"
 
 namespace pellarin {
 
@@ -34,7 +35,7 @@ class ccXPButton {
 
   // window may be null (no platform window, as in tests of the drawing alone).
   ccXPButton(Colour containerBackColour, TextPainter& painter, ButtonWindow* window,
-             int twipsPerPixel = 15);
+             int twipsPerPixel = kTwipsPerPixel);
 
   const std::string& Caption() const { return caption_; }
   bool Enabled() const { return enabled_; }

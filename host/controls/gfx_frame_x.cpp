@@ -12,10 +12,6 @@ constexpr int kLargestPlainShadowDepth = 40;
 constexpr int kOversizedShadowDepth = 50;
 constexpr int kLargestCornerDepth = 50;
 
-int twipsToPixels(int twips, int twipsPerPixel) {
-  return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixel));
-}
-
 }  // namespace
 
 GFXFrameX::GFXFrameX(Colour containerBackColour, int twipsPerPixel)

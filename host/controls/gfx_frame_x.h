@@ -10,6 +10,7 @@
 #include "host/controls/colour.h"
 #include "host/controls/pixel_canvas.h"
 #include "host/controls/property_bag.h"
+#include "host/controls/twips.h"
 
 namespace pellarin {
 
@@ -27,7 +28,7 @@ class GFXFrameX {
   static constexpr std::int16_t kDefaultCornerDepth = 10;
 
   // containerBackColour: the background of the form or panel that holds the frame.
-  explicit GFXFrameX(Colour containerBackColour, int twipsPerPixel = 15);
+  explicit GFXFrameX(Colour containerBackColour, int twipsPerPixel = kTwipsPerPixel);
 
   std::int32_t FrameStyle() const { return frameStyle_; }
   std::int16_t ShadowOpacity() const { return shadowOpacity_; }

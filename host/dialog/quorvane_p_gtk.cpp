@@ -7,6 +7,7 @@
 #include "common/debug_log.h"
 #include "common/system_names.h"
 #include "host/controls/canvas_paint_gtk.h"
+#include "host/controls/twips.h"
 #include "host/dialog/dialog_assets.h"
 #include "host/dialog/dialog_texts.h"
 #include "host/dialog/quorvane_p.h"
@@ -15,7 +16,6 @@ namespace pellarin {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr Colour kFormBack = 0xE0E0E0;
 // The form's client area, 7455 x 3990 twips.
 constexpr int kClientWidthTwips = 7455;
@@ -36,7 +36,7 @@ constexpr const char* kDialogFontFamily = "IPAPGothic";
 constexpr double kDialogFontPoints = 9.75;
 
 int px(int twips) {
-  return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+  return twipsToPixels(twips);
 }
 
 const char* const kCss = R"css(
