@@ -108,37 +108,48 @@ void fallbackPixel(float x, float y, float, unsigned char* pixel) {
   pixel[2] = static_cast<unsigned char>(v * 255.99f);
 }
 
-Image& createTexture(Image& image) {
+namespace {
+
+// A new texture name, bound to GL_TEXTURE_2D, clamped at its edges, with the given filters.
+GLuint bindNewTexture(GLint magFilter, GLint minFilter) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  // Three-byte pixels make rows whose length is rarely a multiple of four.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  return name;
+}
+
+// Three-byte pixels make rows whose length is rarely a multiple of four: uploads read rows packed,
+// and the caller's unpack alignment comes back afterwards.
+template <typename Upload>
+void uploadPacked(Upload upload) {
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, image.bytesPerPixel, image.width, image.height, image.format,
-                    GL_UNSIGNED_BYTE, image.pixels.get());
+  upload();
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+}  // namespace
+
+Image& createTexture(Image& image) {
+  const GLuint name = bindNewTexture(GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+  uploadPacked([&] {
+    gluBuild2DMipmaps(GL_TEXTURE_2D, image.bytesPerPixel, image.width, image.height, image.format,
+                      GL_UNSIGNED_BYTE, image.pixels.get());
+  });
   image.texture = name;
   return image;
 }
 
 GLuint createSingleTexelTexture() {
   static const unsigned char texel[3] = {0, 0, 191};
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  const GLuint name = bindNewTexture(GL_NEAREST, GL_NEAREST);
+  uploadPacked(
+      [] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel); });
   return name;
 }
 
