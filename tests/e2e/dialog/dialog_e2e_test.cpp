@@ -58,10 +58,12 @@ class DialogEndToEndTest : public TempFolderTest {
   Window waitForDialog() {
     const Window dialog = waitForWindow(display_, kTitle, 20s, true);
     if (dialog == 0) return 0;
-    std::this_thread::sleep_for(700ms);
     Window child = 0;
     XTranslateCoordinates(display_, dialog, DefaultRootWindow(display_), 0, 0, &originX_, &originY_,
                           &child);
+    // GTK paints the whole window in one pass; its grey face in a corner means it has been drawn.
+    if (!waitUntil([&] { return pixel(2, 2) == 0xE0E0E0u; }, 20s)) return 0;
+    std::this_thread::sleep_for(200ms);
     return dialog;
   }
   void pointTo(int x, int y) {
