@@ -2,16 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include "tests/common/temp_folder.h"
 
 namespace pellarin {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using ::testing::Pair;
 
 // A media file or CD drive that plays only when told and ends when the test says so.
@@ -19,10 +16,8 @@ struct FakeState {
   CdDiscState disc = CdDiscState::ready;
   std::vector<CdTrack> tracks = {{0, 750}, {750, 1500}, {2250, 300}};
   std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> plays;
-  bool playing = false;
+  bool playing = false, alive = false;
   std::uint64_t position = 0;
-  std::uint64_t length = 5000;
-  bool alive = false;
 };
 class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
  public:
@@ -31,8 +26,7 @@ class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
   bool play(std::uint64_t from, std::optional<std::uint64_t> to) override {
     s_.plays.emplace_back(from, to);
     s_.position = from;
-    s_.playing = true;
-    return true;
+    return s_.playing = true;
   }
   bool play(std::uint32_t from, std::uint32_t to) override {
     return play(std::uint64_t{from}, std::optional<std::uint64_t>{to});
@@ -41,7 +35,7 @@ class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
   bool pause() override { return stop(); }
   bool playing() override { return s_.playing; }
   std::uint64_t positionMs() override { return s_.position; }
-  std::uint64_t lengthMs() override { return s_.length; }
+  std::uint64_t lengthMs() override { return 5000; }
   CdDiscState discState() override { return s_.disc; }
   std::vector<CdTrack> tracks() override {
     return s_.disc == CdDiscState::ready ? s_.tracks : std::vector<CdTrack>{};
@@ -53,25 +47,24 @@ class FakeDevice final : public MediaFileDevice, public CdAudioDrive {
 };
 
 // Hands out fake devices, or fails to as the test says.
-class Interpreter : public ::testing::Test, public MciDeviceProvider {
+class Interpreter : public testing::TempFolderTest, public MciDeviceProvider {
  protected:
   std::unique_ptr<MediaFileDevice> openMediaFile(const std::string& path,
                                                  DeviceOpenFailure& failure) override {
     openedFiles.push_back(path);
-    failure = mediaFailure;
-    if (failure != DeviceOpenFailure::none) return nullptr;
+    if ((failure = openFailure) != DeviceOpenFailure::none) return nullptr;
     media = FakeState{};
     return std::make_unique<FakeDevice>(media);
   }
   std::unique_ptr<CdAudioDrive> openCdDrive(DeviceOpenFailure& failure) override {
-    failure = cdFailure;
+    failure = openFailure;
     return failure == DeviceOpenFailure::none ? std::make_unique<FakeDevice>(cd) : nullptr;
   }
   void SetUp() override {
-    std::filesystem::create_directories(folder);
-    std::ofstream(song) << "x";
+    TempFolderTest::SetUp();
+    song = path("my song.mp3").string();
+    put(song, "x");
   }
-  void TearDown() override { std::filesystem::remove_all(folder); }
 
   // The reply of a command, or "error <code>".
   std::string ask(const std::string& command) {
@@ -86,14 +79,10 @@ class Interpreter : public ::testing::Test, public MciDeviceProvider {
     return ask("open \"" + song + "\" type MPEGVideo alias " + alias);
   }
 
-  std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                 ("mci_interpreter_test_" + std::to_string(::getpid()));
-  std::string song = (folder / "my song.mp3").string();
-  DeviceOpenFailure mediaFailure = DeviceOpenFailure::none;
-  DeviceOpenFailure cdFailure = DeviceOpenFailure::none;
+  std::string song;  // a space in the path, as users' folders have
+  DeviceOpenFailure openFailure = DeviceOpenFailure::none;
   std::vector<std::string> openedFiles;
-  FakeState media;
-  FakeState cd;
+  FakeState media, cd;
   MciInterpreter mci{*this};
   std::string reply;
 };
@@ -114,22 +103,17 @@ TEST_F(Interpreter, OpensUnderAliasesInAnyLetterCaseAndClosesThem) {
   EXPECT_FALSE(media.alive);
 }
 
-TEST_F(Interpreter, RefusesOpensThatCannotWork) {
-  ASSERT_EQ(openSong("a"), "1");
-  expectAnswers({{"open \"" + song + "\" type MPEGVideo alias A", "error 289"},
-                 {"open \"" + (folder / "none.mp3").string() + "\" type MPEGVideo", "error 275"},
-                 {"open \"" + song + "\" type Sequencer alias b", "error 263"},
-                 {"open videodisc", "error 263"}});
-  EXPECT_EQ(openedFiles.size(), 1u) << "missing files never reach the device";
-  mediaFailure = DeviceOpenFailure::cannotPlay;
-  EXPECT_EQ(openSong("b"), "error 277");
-  mediaFailure = DeviceOpenFailure::noDriver;
-  EXPECT_EQ(openSong("b"), "error 266");
-}
-
-TEST_F(Interpreter, ReportsMissingAndUnknownWords) {
+TEST_F(Interpreter, RefusesWhatCannotWorkWithItsErrorCode) {
   ASSERT_EQ(openSong("m"), "1");
-  expectAnswers({{"open", "error 273"},
+  expectAnswers({{"open \"" + song + "\" type MPEGVideo alias M", "error 289"},
+                 {"open \"" + path("none.mp3").string() + "\" type MPEGVideo", "error 275"},
+                 {"open \"" + song + "\" type Sequencer alias b", "error 263"},
+                 {"open videodisc", "error 263"},
+                 // A path that tries to close its quotes early and name its own alias.
+                 {"open \"" + song + "\" type MPEGVideo alias O \".mp3\" type MPEGVideo Alias P",
+                  "error 261"},
+                 {"open \"" + song + " type MPEGVideo alias a", "error 261"},
+                 {"open", "error 273"},
                  {"play m from", "error 273"},
                  {"rewind m", "error 261"},
                  {"\"play\" m", "error 261"},
@@ -138,15 +122,12 @@ TEST_F(Interpreter, ReportsMissingAndUnknownWords) {
                  {"stop nobody", "error 263"},
                  {"close m", ""},
                  {"close m", "error 263"}});
-}
-
-TEST_F(Interpreter, QuotedNamesEndAtTheNextQuotationMarkAndCannotAddWords) {
-  // A path that tries to close its quotes early and name its own alias.
-  expectAnswers(
-      {{"open \"" + song + "\" type MPEGVideo alias Other \".mp3\" type MPEGVideo Alias MP3Play",
-        "error 261"},
-       {"open \"" + song + " type MPEGVideo alias a", "error 261"}});
-  EXPECT_THAT(openedFiles, IsEmpty());
+  EXPECT_EQ(openedFiles.size(), 1u) << "missing, refused or misquoted files never reach the device";
+  openFailure = DeviceOpenFailure::cannotPlay;
+  EXPECT_EQ(openSong("b"), "error 277");
+  openFailure = DeviceOpenFailure::noDriver;
+  EXPECT_EQ(openSong("b"), "error 266");
+  EXPECT_EQ(ask("open cdaudio"), "error 266");
 }
 
 TEST_F(Interpreter, PlaysFilesFromMillisecondPositions) {
@@ -166,7 +147,7 @@ TEST_F(Interpreter, PlaysFilesFromMillisecondPositions) {
   EXPECT_EQ(ask("status m mode"), "stopped");
 }
 
-TEST_F(Interpreter, AnswersForTheCdInItsTimeFormatsOrThatItHasNoDisc) {
+TEST_F(Interpreter, TheCdAnswersAndPlaysInItsTimeFormatsOrSaysItHasNoDisc) {
   cd.position = 750 + 5 * 75 + 10;
   expectAnswers({{"open cdaudio", "1"},
                  {"status cdaudio time format", "milliseconds"},
@@ -177,29 +158,24 @@ TEST_F(Interpreter, AnswersForTheCdInItsTimeFormatsOrThatItHasNoDisc) {
                  {"status cdaudio position", "02:00:05:10"},
                  {"status cdaudio position track 2", "02:00:00:00"},
                  {"status cdaudio position track 4", "error 282"},
-                 {"status cdaudio length track 2", "00:20:00"}});
+                 {"status cdaudio length track 2", "00:20:00"},
+                 {"play cdaudio from 02:00:00:00", ""},
+                 {"status cdaudio mode", "playing"},
+                 {"play cdaudio from 3 to 03:00:02:00", ""},
+                 {"play cdaudio from 02:00:10", ""},
+                 {"play cdaudio from 03:01:00:00", "error 282"},  // beyond the disc's end
+                 {"play cdaudio from Error:282", "error 282"}});
+  cd.position = 1000;
+  ASSERT_EQ(ask("play cdaudio"), "");
+  cd.position = 2550;  // played to the end of the disc
+  ASSERT_EQ(ask("play cdaudio"), "");
+  EXPECT_THAT(cd.plays,
+              ElementsAre(Pair(750u, 2550u), Pair(2250u, 2400u), Pair(1500u, 2550u),
+                          Pair(1000u, 2550u), Pair(0u, 2550u)));  // an ended disc starts again
   cd.disc = CdDiscState::noDisc;
   expectAnswers({{"status cdaudio mode", "not ready"},
                  {"status cdaudio current track", "error 276"},
                  {"play cdaudio", "error 276"}});
-}
-
-TEST_F(Interpreter, PlaysTheCdFromPositionsOfItsTracks) {
-  expectAnswers({{"open cdaudio alias disc", "1"},
-                 {"set disc time format tmsf", ""},
-                 {"play disc from 02:00:00:00", ""},
-                 {"status disc mode", "playing"},
-                 {"play disc from 3 to 03:00:02:00", ""},
-                 {"play disc from 02:00:10", ""},
-                 {"play disc from 03:01:00:00", "error 282"},  // beyond the disc's end
-                 {"play disc from Error:282", "error 282"}});
-  cd.position = 1000;
-  ASSERT_EQ(ask("play disc"), "");
-  cd.position = 2550;  // played to the end of the disc
-  ASSERT_EQ(ask("play disc"), "");
-  EXPECT_THAT(cd.plays,
-              ElementsAre(Pair(750u, 2550u), Pair(2250u, 2400u), Pair(1500u, 2550u),
-                          Pair(1000u, 2550u), Pair(0u, 2550u)));  // an ended disc starts again
 }
 
 TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {

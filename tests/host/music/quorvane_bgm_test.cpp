@@ -21,8 +21,7 @@ const std::string kTrack = "status cdaudio current track";
 const std::string kTracks = "status cdaudio number of tracks";
 const std::string kMode = "status cdaudio mode";
 
-// Installs itself as the devices: records every command and answers from a script (code,
-// reply), others succeed with no reply; records the sound player's calls.
+// Installs itself as the devices: records every command and the sound player's calls.
 class MusicOperations : public ::testing::Test,
                         public MciCommandInterface,
                         public LoopingSoundPlayer,
@@ -59,10 +58,8 @@ class MusicOperations : public ::testing::Test,
     return accept;
   }
   std::int32_t countOutputDevices() override { return outputs; }
-  void answer(const std::string& command, std::int32_t code, const std::string& reply = "") {
-    script[command] = {code, reply};
-  }
 
+  // Answers by command (code, reply); any other command succeeds with no reply.
   std::map<std::string, std::pair<std::int32_t, std::string>> script;
   Commands sent;
   bool errorTexts = true;
@@ -78,8 +75,8 @@ TEST_F(MusicOperations, RepliesErrorTextsAndTheEmptyCommand) {
   EXPECT_THAT(sent, IsEmpty());
   EXPECT_EQ(Quorvane_B::lastApiResult, 12345);
 
-  answer("status x mode", 0, "paused");
-  answer("status y mode", 263);
+  script["status x mode"] = {0, "paused"};
+  script["status y mode"] = {263, ""};
   EXPECT_EQ(BGM::sendMciCommand("status y mode", reply), 263);
   EXPECT_EQ(reply, "text of 263");
   EXPECT_EQ(Quorvane_B::lastApiResult, 263);
@@ -92,10 +89,10 @@ TEST_F(MusicOperations, RepliesErrorTextsAndTheEmptyCommand) {
 }
 
 TEST_F(MusicOperations, CdStartAndStopKeepTheLastResult) {
-  answer("open cdaudio", 266);
+  script["open cdaudio"] = {266, ""};
   BGM::openCdAudio();
   EXPECT_EQ(Quorvane_B::lastApiResult, 0) << "the second command's result is kept";
-  answer("close cdaudio", 263);
+  script["close cdaudio"] = {263, ""};
   BGM::stopCdAudio();
   EXPECT_EQ(Quorvane_B::lastApiResult, 263);
   EXPECT_THAT(sent, ElementsAre("open cdaudio", "set cdaudio time format tmsf", "stop cdaudio",
@@ -103,40 +100,32 @@ TEST_F(MusicOperations, CdStartAndStopKeepTheLastResult) {
 }
 
 TEST_F(MusicOperations, PollKeepsTheDiscOrTheRepeatTrackPlaying) {
-  const Commands status = {kTrack, kTracks, kMode};
-  auto then = [&](const std::string& position, const std::string& play) {
-    Commands all = status;
-    if (!position.empty()) all.push_back("status cdaudio position track " + position);
-    all.push_back(play);
-    return all;
-  };
-  const std::string from5 = "play cdaudio from 05:00:00:00";
-  struct Case {
+  const std::string play = "play cdaudio", position5 = "status cdaudio position track 5";
+  const struct {
     std::int16_t repeat;
     const char* track;  // null: the query fails
     const char* mode;
     Commands expected;
     std::int16_t active;
-  };
-  const Case cases[] = {
-      {0, "3", "stopped", then("", "play cdaudio"), -1},
-      {0, "3", "playing", status, -1},
+  } cases[] = {
+      {0, "3", "stopped", {kTrack, kTracks, kMode, play}, -1},
+      {0, "3", "playing", {kTrack, kTracks, kMode}, -1},
       // Modes compare on their first seven characters, case-sensitively.
-      {0, "3", "stopped by user", then("", "play cdaudio"), -1},
-      {0, "3", "Stopped", status, -1},
-      {0, "3", "stoppe", status, -1},
-      {5, "7", "playing", then("5", from5), -1},
-      {5, "5", "playing", status, -1},
+      {0, "3", "stopped by user", {kTrack, kTracks, kMode, play}, -1},
+      {0, "3", "Stopped", {kTrack, kTracks, kMode}, -1},
+      {0, "3", "stoppe", {kTrack, kTracks, kMode}, -1},
+      {5, "7", "playing", {kTrack, kTracks, kMode, position5, play + " from 05:00:00:00"}, -1},
+      {5, "5", "playing", {kTrack, kTracks, kMode}, -1},
       {0, nullptr, "stopped", {kTrack}, 0},
   };
-  answer("status cdaudio position track 5", 0, "05:00:00:00");
-  answer(kTracks, 0, "12");
-  for (const Case& c : cases) {
+  script[position5] = {0, "05:00:00:00"};
+  script[kTracks] = {0, "12"};
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.repeat) + " " + (c.track ? c.track : "-") + " " + c.mode);
     sent.clear();
     Quorvane_B::cdRepeatTrack = c.repeat;
     script[kTrack] = {c.track ? 0 : 263, c.track ? c.track : ""};
-    answer(kMode, 0, c.mode);
+    script[kMode] = {0, c.mode};
     BGM::pollCdAudio();
     EXPECT_EQ(sent, c.expected);
     EXPECT_EQ(BGM::cdPollActive, c.active);
@@ -146,9 +135,9 @@ TEST_F(MusicOperations, PollKeepsTheDiscOrTheRepeatTrackPlaying) {
 TEST_F(MusicOperations, Mp3IsOpenedQuotedPlayedRepeatedAndClosed) {
   Quorvane_B::musicFile = "/home/a b/My Song.mp3";
   BGM::startMp3();
-  answer("status MP3Play mode", 0, "playing");
+  script["status MP3Play mode"] = {0, "playing"};
   BGM::repeatMp3();
-  answer("status MP3Play mode", 0, "stopped");
+  script["status MP3Play mode"] = {0, "stopped"};
   BGM::repeatMp3();
   BGM::stopMp3();
   EXPECT_THAT(sent,
@@ -160,6 +149,10 @@ TEST_F(MusicOperations, Mp3IsOpenedQuotedPlayedRepeatedAndClosed) {
 
 TEST_F(MusicOperations, WavLoopsAndStops) {
   Quorvane_B::musicFile = "/music/loop.wav";
+  outputs = 0;
+  BGM::startWav();  // without an output nothing starts
+  EXPECT_EQ(Quorvane_B::lastApiResult, 12345);
+  outputs = 1;
   BGM::startWav();
   EXPECT_EQ(Quorvane_B::lastApiResult, 1);
   accept = false;
