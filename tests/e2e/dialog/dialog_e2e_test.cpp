@@ -85,8 +85,7 @@ class DialogEndToEndTest : public TempFolderTest {
   }
 
   Display* display_ = nullptr;
-  int originX_ = 0;
-  int originY_ = 0;
+  int originX_ = 0, originY_ = 0;
 };
 
 TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
@@ -97,10 +96,8 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
   // Placed a third down the screen, centred across it.
   XWindowAttributes attributes{};
   XGetWindowAttributes(display_, dialog, &attributes);
-  EXPECT_EQ(attributes.width, 497);
-  EXPECT_EQ(attributes.height, 266);
-  EXPECT_EQ(originX_, (1024 - 497) / 2);
-  EXPECT_EQ(originY_, (768 - 266) / 3);
+  EXPECT_EQ(std::pair(attributes.width, attributes.height), std::pair(497, 266));
+  EXPECT_EQ(std::pair(originX_, originY_), std::pair((1024 - 497) / 2, (768 - 266) / 3));
 
   // The frame's shadow and the buttons' outline come from the host's own controls.
   EXPECT_EQ(pixel(12 + 470, 12 + 80), 0x757575u);
@@ -134,20 +131,16 @@ TEST_F(DialogEndToEndTest, CancelAndTheCloseBoxWriteNothing) {
   fs::create_directories(settingsFile().parent_path());
   const std::string before = "[Settings]\r\n" + kKindKey + "= 1\r\n" + kRepeatKey + "= 12\r\n";
   put(settingsFile(), before);
-  auto host = startHost("/C");
-  ASSERT_NE(waitForDialog(), 0u);
-  click(kFileLabelX, kFileLabelY);
-  click(kCancelX, kCancelY);
-  EXPECT_EQ(host->waitForExit(10s), 0);
-  EXPECT_EQ(settings(), before);
-
-  host = startHost("/C");
-  const Window dialog = waitForDialog();
-  ASSERT_NE(dialog, 0u);
-  click(kFileLabelX, kFileLabelY);
-  requestClose(display_, dialog);
-  EXPECT_EQ(host->waitForExit(10s), 0);
-  EXPECT_EQ(settings(), before);
+  for (bool closeBox : {false, true}) {
+    SCOPED_TRACE(closeBox ? "close box" : "Cancel");
+    auto host = startHost("/C");
+    const Window dialog = waitForDialog();
+    ASSERT_NE(dialog, 0u);
+    click(kFileLabelX, kFileLabelY);
+    closeBox ? requestClose(display_, dialog) : click(kCancelX, kCancelY);
+    EXPECT_EQ(host->waitForExit(10s), 0);
+    EXPECT_EQ(settings(), before);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <span>
+#include <tuple>
 
 #include "recording_text_painter.h"
 
@@ -27,15 +28,10 @@ struct RecordingWindow final : ButtonWindow {
   ScreenPoint pointer;
 };
 
-struct Px {
-  int x, y;
-  std::uint32_t rgb;
-};
+using Px = std::tuple<int, int, std::uint32_t>;  // x, y, 0xRRGGBB
 
 void expectPixels(const PixelCanvas& c, std::span<const Px> points) {
-  for (const Px& p : points) {
-    EXPECT_EQ(c.getPixel(p.x, p.y), fromRgbHex(p.rgb)) << p.x << "," << p.y;
-  }
+  for (auto [x, y, rgb] : points) EXPECT_EQ(c.getPixel(x, y), fromRgbHex(rgb)) << x << "," << y;
 }
 
 class ButtonTest : public ::testing::Test {
@@ -83,7 +79,7 @@ TEST_F(ButtonTest, PressMoveOffReleaseGivesNoClickAndComingBackGivesOne) {
   EXPECT_EQ(b->state(), ccXPButton::kHot);
 }
 
-TEST_F(ButtonTest, SpaceClicksOnceAndAnAccessKeyCancelsIt) {
+TEST_F(ButtonTest, KeyboardSpaceEnterAccessKeyAndArrows) {
   auto b = makeButton("&Go");
   b->focusGained();
   b->keyDown(ButtonKey::kSpace);
@@ -103,15 +99,12 @@ TEST_F(ButtonTest, SpaceClicksOnceAndAnAccessKeyCancelsIt) {
   b->accessKeyPressed();
   EXPECT_EQ(clicks, 2);
   EXPECT_EQ(window.pendingRuns, 1);
-}
 
-TEST_F(ButtonTest, EnterClicksAtKeyDownAndArrowsMoveTheFocus) {
-  auto b = makeButton("OK");
-  b->focusGained();
+  // Enter clicks at key down, not again at key up; arrows move the focus.
   b->keyDown(ButtonKey::kEnter);
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(clicks, 3);
   b->keyUp(ButtonKey::kEnter);
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(clicks, 3);
   for (auto key : {ButtonKey::kLeft, ButtonKey::kUp, ButtonKey::kRight, ButtonKey::kDown}) {
     b->keyDown(key);
   }
@@ -178,60 +171,41 @@ TEST_F(ButtonTest, AccessKeys) {
   }
 }
 
-// Colours of one state at the places every state paints.
-struct Look {
-  ccXPButton::State state;
-  std::uint32_t outline, highlight, shade, bandTop, bandStep2;
-};
-
 TEST_F(ButtonTest, PixelsOfEachState) {
-  const Look looks[] = {
-      {ccXPButton::kNormal, 0x003C74, 0xFFFFFF, 0xD6D0C5, 0xFCFCFB, 0xEDECE8},
-      {ccXPButton::kFocused, 0x003C74, 0xCEE7FF, 0x6B82EF, 0xBDD3F7, 0x90B1E8},
-      {ccXPButton::kHot, 0x003C74, 0xFFF3CE, 0xE69600, 0xE1DF9C, 0xFDB938},
+  // Colours of one state at the places every state paints.
+  using U = std::uint32_t;
+  const std::tuple<ccXPButton::State, U, U, U, U, U> looks[] = {
+      {ccXPButton::kNormal, 0xFCFCFB, 0xFFFFFF, 0xD6D0C5, 0xFCFCFB, 0xEDECE8},
+      {ccXPButton::kFocused, 0x030304, 0xCEE7FF, 0x6B82EF, 0xBDD3F7, 0x90B1E8},
+      {ccXPButton::kHot, 0x030304, 0xFFF3CE, 0xE69600, 0xE1DF9C, 0xFDB938},
   };
   constexpr int w = 105, h = 33;
-  constexpr std::uint32_t a = 0x215584, b = 0x7B96AD, c = 0x527DA5;
+  constexpr U o = 0x003C74, a = 0x215584, b = 0x7B96AD, c = 0x527DA5;
   auto button = makeButton("");
-  for (const Look& look : looks) {
-    if (look.state == ccXPButton::kFocused) button->focusGained();
-    if (look.state == ccXPButton::kHot) button->mouseMove(MouseButton::kNone, 0, 50, 20);
-    ASSERT_EQ(button->state(), look.state);
-    SCOPED_TRACE(look.state);
-    // The outline stops one pixel before each end point, where corner pixel a sits; highlight
-    // and shade rows; the band beside the face (top colour on row 3, step 2 of 28 on row h - 4);
-    // the face, the same in every state (row 20 is step 10 of its 27); one corner pixel of each
-    // corner, the very corner being outside the window.
+  for (auto [state, focusCorner, highlight, shade, bandTop, bandStep2] : looks) {
+    if (state == ccXPButton::kFocused) button->focusGained();
+    if (state == ccXPButton::kHot) button->mouseMove(MouseButton::kNone, 0, 50, 20);
+    ASSERT_EQ(button->state(), state);
+    SCOPED_TRACE(state);
+    // The outline o, the same in every state, stops one pixel before each end point, where
+    // corner pixel a sits; highlight and shade rows; the band beside the face (top colour on
+    // row 3, step 2 of 28 on row h - 4); the face, the same in every state (row 20 is step 10 of
+    // its 27) except the focus rectangle's corner, inverted while the button has the focus; one
+    // corner pixel of each corner, the very corner being outside the window.
     // clang-format off
     const Px points[] = {
-        {3, 0, look.outline}, {w - 3, 0, a}, {w - 1, 3, look.outline}, {50, h - 1, look.outline},
-        {50, 1, look.highlight}, {2, h - 2, look.shade},
-        {1, 3, look.bandTop}, {2, h - 4, look.bandStep2}, {4, 3, 0xFCFCFB}, {20, 20, 0xF2F1EE},
+        {3, 0, o}, {w - 3, 0, a}, {w - 1, 3, o}, {50, h - 1, o},
+        {50, 1, highlight}, {2, h - 2, shade}, {3, 3, focusCorner},
+        {1, 3, bandTop}, {2, h - 4, bandStep2}, {4, 3, 0xFCFCFB}, {20, 20, 0xF2F1EE},
         {1, 0, b}, {w - 2, 1, c}, {1, h - 2, c}, {w - 3, h - 1, a}, {0, 0, 0xE0E0E0}};
     // clang-format on
     expectPixels(button->canvas(), points);
   }
+  button->setFocusRect(false);
+  EXPECT_EQ(button->canvas().getPixel(3, 3), fromRgbHex(0xFCFCFB));
   button->mouseDown(MouseButton::kLeft);
   const Px pressed[] = {{2, 1, 0xE7E3DE}, {102, 31, 0xE7E3DE}, {50, 0, 0x003C74}};
   expectPixels(button->canvas(), pressed);
-}
-
-TEST_F(ButtonTest, FocusRectangleOnlyWithFocus) {
-  auto b = makeButton("");
-  const Colour plain = b->canvas().getPixel(3, 3);
-  b->focusGained();
-  EXPECT_EQ(b->canvas().getPixel(3, 3), fromRgbHex(0xFCFCFB) ^ 0xFFFFFF);
-  EXPECT_EQ(b->canvas().getPixel(4, 3), plain);
-  b->setFocusRect(false);
-  EXPECT_EQ(b->canvas().getPixel(3, 3), plain);
-}
-
-TEST_F(ButtonTest, WindowIsClippedToARoundedRectangle) {
-  auto b = makeButton("");
-  const std::pair<int, int> outside[] = {{0, 0}, {104, 32}, {105, 5}};
-  const std::pair<int, int> inside[] = {{1, 0}, {104, 31}};
-  for (auto [x, y] : outside) EXPECT_FALSE(b->windowRegionContains(x, y)) << x << "," << y;
-  for (auto [x, y] : inside) EXPECT_TRUE(b->windowRegionContains(x, y)) << x << "," << y;
 }
 
 TEST_F(ButtonTest, LeavingTheButton) {
@@ -269,8 +243,11 @@ TEST_F(ButtonTest, DoubleClickMouseMoveSnapAndDefaultLook) {
   EXPECT_EQ(d->state(), ccXPButton::kFocused);
 }
 
-TEST_F(ButtonTest, TinySizesAreRaisedAndStillDrawn) {
+TEST_F(ButtonTest, WindowIsClippedToARoundedRectangleAndTinySizesAreRaised) {
   auto b = makeButton("");
+  const std::tuple<int, int, bool> region[] = {
+      {0, 0, false}, {104, 32, false}, {105, 5, false}, {1, 0, true}, {104, 31, true}};
+  for (auto [x, y, in] : region) EXPECT_EQ(b->windowRegionContains(x, y), in) << x << "," << y;
   b->setSizeTwips(30, 99);
   EXPECT_EQ(std::pair(b->canvas().width(), b->canvas().height()), std::pair(7, 7));
   EXPECT_EQ(b->canvas().getPixel(3, 0), fromRgbHex(0x003C74));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "recording_text_painter.h"
 
 namespace pellarin {
@@ -25,11 +27,7 @@ std::string picture(const PixelCanvas& c) {
 }
 
 TEST(PixelCanvas, LinesStopBeforeTheEndPointAndClip) {
-  struct Case {
-    int x0, y0, x1, y1;
-    const char* expected;
-  };
-  const Case cases[] = {
+  const std::tuple<int, int, int, int, const char*> cases[] = {
       {1, 1, 5, 1, "......|.PPPP.|......|......"},  // end point excluded
       {5, 1, 1, 1, "......|..PPPP|......|......"},  // reversed: start drawn, end not
       {2, 3, 2, 0, "......|..P...|..P...|..P..."},
@@ -37,20 +35,15 @@ TEST(PixelCanvas, LinesStopBeforeTheEndPointAndClip) {
       {0, 0, 3, 3, "P.....|.P....|..P...|......"},
       {-3, 3, 3, 3, "......|......|......|PPP..."},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.x0 << "," << c.y0 << " -> " << c.x1 << "," << c.y1);
+  for (auto [x0, y0, x1, y1, expected] : cases) {
     PixelCanvas canvas(6, 4, kBg);
-    canvas.line(c.x0, c.y0, c.x1, c.y1, kPen);
-    EXPECT_EQ(picture(canvas), c.expected);
+    canvas.line(x0, y0, x1, y1, kPen);
+    EXPECT_EQ(picture(canvas), expected) << x0 << "," << y0 << " -> " << x1 << "," << y1;
   }
 }
 
 TEST(PixelCanvas, RectanglesExcludeRightAndBottom) {
-  struct Case {
-    CanvasRect rect;
-    std::optional<Colour> pen, brush;
-    const char* expected;
-  };
+  using Case = std::tuple<CanvasRect, std::optional<Colour>, std::optional<Colour>, const char*>;
   const Case cases[] = {
       {{1, 1, 5, 4}, kPen, kBrush, "......|.PPPP.|.PBBP.|.PPPP.|......"},
       {{5, 4, 1, 1}, kPen, kBrush, "......|.PPPP.|.PBBP.|.PPPP.|......"},  // reversed corners
@@ -59,12 +52,11 @@ TEST(PixelCanvas, RectanglesExcludeRightAndBottom) {
       {{2, 2, 3, 3}, kPen, kBrush, "......|......|..P...|......|......"},
       {{2, 2, 2, 5}, kPen, kBrush, "......|......|......|......|......"},  // empty
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
-                                      << "," << c.rect.bottom);
+  for (const auto& [rect, pen, brush, expected] : cases) {
     PixelCanvas canvas(6, 5, kBg);
-    canvas.rectangle(c.rect, c.pen, c.brush);
-    EXPECT_EQ(picture(canvas), c.expected);
+    canvas.rectangle(rect, pen, brush);
+    EXPECT_EQ(picture(canvas), expected)
+        << rect.left << "," << rect.top << " " << rect.right << "," << rect.bottom;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -86,49 +87,44 @@ class DialogTest : public ::testing::Test {
   Quorvane_P form{f.services()};
 };
 
+// Marks and enabled controls per stored kind are in the table below.
 TEST_F(DialogTest, LoadShowsTheStoredChoiceAndZoomsFromThePointer) {
-  EXPECT_EQ(f.marks, (Marks{true, false, false}));
-  EXPECT_FALSE(f.repeatEnabled);
-  EXPECT_FALSE(f.fileEnabled);
-  EXPECT_EQ(f.repeat, "");
-  ASSERT_EQ(f.entries.size(), 31u);
-  EXPECT_EQ(f.entries.front(), "");
-  EXPECT_EQ(f.entries[1], "1");
-  EXPECT_EQ(f.entries.back(), "30");
+  EXPECT_EQ(f.repeat, "");              // track 0: an empty box
+  std::vector<std::string> tracks{""};  // no track, then 1 to 30
+  for (int track = 1; track <= 30; ++track) tracks.push_back(std::to_string(track));
+  EXPECT_EQ(f.entries, tracks);
   EXPECT_EQ(f.fileCaption, "/home/u/old.mp3");
   EXPECT_EQ(f.zooms, (std::vector{std::pair(ScreenRect{300, 400, 300, 400}, *f.rect)}));
 }
 
 TEST_F(DialogTest, EachKindShowsOneMarkAndEnablesItsOwnControl) {
-  const struct {
-    std::int16_t kind;
-    Marks marks;
-    bool repeat, file;
-  } cases[] = {{1, {false, true, false}, true, false},
-               {2, {false, false, true}, false, true},
-               {0, {true, false, false}, false, false},
-               {3, {false, false, false}, false, false}};
+  // The kind, its marks, and whether the track box and the file button are enabled.
+  const std::tuple<std::int16_t, Marks, bool, bool> cases[] = {
+      {1, {false, true, false}, true, false},
+      {2, {false, false, true}, false, true},
+      {0, {true, false, false}, false, false},
+      {3, {false, false, false}, false, false}};
   f.repeat = "5";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.kind);
+  for (const auto& [kind, marks, repeatOn, fileOn] : cases) {
+    SCOPED_TRACE(kind);
     // As loaded from the stored kind.
     Fakes fresh;
     Quorvane_P dialog(fresh.services());
-    B::musicKind = c.kind;
+    B::musicKind = kind;
     B::cdRepeatTrack = 12;
     dialog.Form_Load();
-    EXPECT_EQ(fresh.marks, c.marks);
-    EXPECT_EQ(fresh.repeatEnabled, c.repeat);
-    EXPECT_EQ(fresh.fileEnabled, c.file);
+    EXPECT_EQ(fresh.marks, marks);
+    EXPECT_EQ(fresh.repeatEnabled, repeatOn);
+    EXPECT_EQ(fresh.fileEnabled, fileOn);
     EXPECT_EQ(fresh.repeat, "12");
-    if (c.kind > 2) continue;
+    if (kind > 2) continue;
     // As chosen by a click on the label or the mark of an open dialog.
     B::musicKind = -5;
-    c.kind == 1 ? form.lbl_BGM_MouseDown(c.kind) : form.Img_BGM_MouseDown(c.kind);
-    EXPECT_EQ(B::musicKind, c.kind);
-    EXPECT_EQ(f.marks, c.marks);
-    EXPECT_EQ(f.repeatEnabled, c.repeat);
-    EXPECT_EQ(f.fileEnabled, c.file);
+    kind == 1 ? form.lbl_BGM_MouseDown(kind) : form.Img_BGM_MouseDown(kind);
+    EXPECT_EQ(B::musicKind, kind);
+    EXPECT_EQ(f.marks, marks);
+    EXPECT_EQ(f.repeatEnabled, repeatOn);
+    EXPECT_EQ(f.fileEnabled, fileOn);
   }
   // Choosing a kind leaves the track and the file as they were.
   EXPECT_EQ(f.repeat, "5");
@@ -164,28 +160,21 @@ TEST_F(DialogTest, TrackTextConversion) {
   }
 }
 
-TEST_F(DialogTest, FileStaysStoredAfterChoosingNone) {
-  f.answers.push_back("/music/new song.wav");
-  form.Img_BGM_MouseDown(2);
+TEST_F(DialogTest, ChosenFileIsKeptWithKindNoneAndItsFolderReused) {
+  f.answers = {"/music/a/new song.wav", std::nullopt};
   form.Cmd_File_Click();
-  form.Img_BGM_MouseDown(0);
+  EXPECT_EQ(B::musicFile, "/music/a/new song.wav");
+  EXPECT_EQ(f.fileCaption, "/music/a/new song.wav");
+  EXPECT_EQ(B::lastApiResult, 1);
+  EXPECT_EQ(B::musicKind, 0);  // choosing a file does not choose the kind
+  form.Cmd_File_Click();       // cancelled
+  EXPECT_EQ(f.folders, (std::vector<std::string>{"/home/u", "/music/a"}));
+  EXPECT_EQ(B::musicFile, "/music/a/new song.wav");
+  EXPECT_EQ(B::lastApiResult, 0);
   form.Cmd_Set_Click();
   ASSERT_EQ(f.written.size(), 3u);
   EXPECT_EQ(f.written[0].second, " 0");
-  EXPECT_EQ(f.written[2].second, "/music/new song.wav");
-}
-
-TEST_F(DialogTest, FileDialogOpensInTheLastFilesFolder) {
-  f.answers = {"/music/a/b.mp3", std::nullopt};
-  form.Cmd_File_Click();
-  EXPECT_EQ(B::musicFile, "/music/a/b.mp3");
-  EXPECT_EQ(f.fileCaption, "/music/a/b.mp3");
-  EXPECT_EQ(B::lastApiResult, 1);
-  EXPECT_EQ(B::musicKind, 0);
-  form.Cmd_File_Click();  // cancelled
-  EXPECT_EQ(f.folders, (std::vector<std::string>{"/home/u", "/music/a"}));
-  EXPECT_EQ(B::musicFile, "/music/a/b.mp3");
-  EXPECT_EQ(B::lastApiResult, 0);
+  EXPECT_EQ(f.written[2].second, "/music/a/new song.wav");
 }
 
 TEST_F(DialogTest, PathsTheSettingsFileCannotHoldAreRefused) {
