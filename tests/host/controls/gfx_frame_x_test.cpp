@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
+#include <utility>
 
 namespace pellarin {
 namespace {
@@ -56,25 +56,44 @@ TEST(GFXFrameX, WithoutShadowOneShapeOverTheWholeControl) {
   EXPECT_EQ(frame.canvas().pixels(), expected.pixels());
 }
 
-TEST(GFXFrameX, DialogFrame) {
+// The colour a square frame on background bk must show at (x, y): the face (0, 0, W-d, H-d)
+// above the rings i = 0..d, each the hollow outline of (2d-i, 2d-i, W-d+i, H-d+i).
+Colour expectedSquare(int x, int y, int w, int h, int d, Colour bk, Colour shadow) {
+  if (x < w - d && y < h - d) {
+    return (x == 0 || y == 0 || x == w - d - 1 || y == h - d - 1) ? kBlack : bk;
+  }
+  Colour colour = bk;
+  for (int i = 0; i <= d; ++i) {
+    const int l = 2 * d - i, r = w - d + i, b = h - d + i;
+    const bool inside = x >= l && x < r && y >= l && y < b;
+    if (inside && (x == l || x == r - 1 || y == l || y == b - 1)) {
+      colour = GFXFrameX::Blend(shadow, bk, d, i);
+    }
+  }
+  return colour;
+}
+
+TEST(GFXFrameX, DialogFramePixelByPixel) {
   GFXFrameX frame(kDialogBack);
   frame.setShadowDepth(7);
   frame.setSizeTwips(7155, 2595);
   const PixelCanvas& c = frame.canvas();
-  ASSERT_EQ(std::pair(c.width(), c.height()), std::pair(477, 173));
-  // The face (0, 0, 470, 166) covers rings 0..7, each the hollow outline of
-  // (14 - i, 14 - i, 470 + i, 166 + i); rings 1..7 show along the right and bottom edges.
-  const int ramp[] = {117, 134, 151, 168, 185, 202, 219};
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(c.getPixel(470 + i, 80), grey(ramp[i])) << i;
-    EXPECT_EQ(c.getPixel(80, 166 + i), grey(ramp[i])) << i;
+  ASSERT_EQ(c.width(), 477);
+  ASSERT_EQ(c.height(), 173);
+  for (int y = 0; y < c.height(); ++y) {
+    for (int x = 0; x < c.width(); ++x) {
+      ASSERT_EQ(c.getPixel(x, y), expectedSquare(x, y, 477, 173, 7, kDialogBack, grey(100)))
+          << x << "," << y;
+    }
   }
-  // Square black face corners around the plain face; the rings step outward at both far ends.
-  const std::tuple<int, int, Colour> points[] = {
-      {0, 0, kBlack},        {469, 165, kBlack},    {0, 100, kBlack},     {200, 80, kDialogBack},
-      {470, 7, grey(219)},   {470, 6, kDialogBack}, {7, 172, grey(219)},  {6, 172, kDialogBack},
-      {476, 172, grey(219)}, {3, 170, kDialogBack}, {476, 3, kDialogBack}};
-  for (auto [x, y, colour] : points) EXPECT_EQ(c.getPixel(x, y), colour) << x << "," << y;
+  // Spelled out: square black corners, then the visible rings 1..7 along the right edge.
+  EXPECT_EQ(c.getPixel(0, 0), kBlack);
+  EXPECT_EQ(c.getPixel(469, 165), kBlack);
+  const int ramp[] = {117, 134, 151, 168, 185, 202, 219};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(c.getPixel(470 + i, 80), grey(ramp[i])) << i;
+  // Above the face's corner the rings step outward: ring i's top edge is row 14 - i.
+  EXPECT_EQ(c.getPixel(470, 7), grey(219));
+  EXPECT_EQ(c.getPixel(470, 6), kDialogBack);
 }
 
 TEST(GFXFrameX, OpacityEnds) {
