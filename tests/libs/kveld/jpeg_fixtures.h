@@ -3,7 +3,6 @@
 
 #include <turbojpeg.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -47,10 +46,10 @@ inline Bytes makeRedBlueJpeg(int width, int height) {
 inline Bytes withDeclaredSize(Bytes jpeg, uint16_t width, uint16_t height) {
   for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
     if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-      const unsigned char size[4] = {
-          static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
-          static_cast<unsigned char>(width >> 8), static_cast<unsigned char>(width)};
-      std::copy(size, size + 4, jpeg.begin() + static_cast<long>(i) + 5);
+      jpeg[i + 5] = static_cast<unsigned char>(height >> 8);
+      jpeg[i + 6] = static_cast<unsigned char>(height & 0xFF);
+      jpeg[i + 7] = static_cast<unsigned char>(width >> 8);
+      jpeg[i + 8] = static_cast<unsigned char>(width & 0xFF);
       return jpeg;
     }
   }

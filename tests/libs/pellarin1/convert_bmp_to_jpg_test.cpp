@@ -28,22 +28,23 @@ const std::array<std::uint8_t, 3> kQuadrants[] = {
 
 std::vector<std::uint8_t> quadrants(int width, int height) {
   std::vector<std::uint8_t> rgb;
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const auto& colour = kQuadrants[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
       rgb.insert(rgb.end(), colour.begin(), colour.end());
     }
-  }
   return rgb;
 }
 
-void expectQuadrants(const RgbImage& image, int width, int height) {
-  EXPECT_EQ(image.width, width);
-  EXPECT_EQ(image.height, height);
+// The JPEG at `jpg` decodes to the quadrants at width x height.
+void expectQuadrants(const fs::path& jpg, int width, int height) {
+  const std::optional<RgbImage> image = decodeJpeg(readFile(jpg));
+  ASSERT_TRUE(image.has_value()) << jpg;
+  ASSERT_EQ(std::make_pair(image->width, image->height), std::make_pair(width, height));
   for (int q = 0; q < 4; ++q) {
     const int x = q % 2 == 0 ? 2 : width - 3;
     const int y = q < 2 ? 2 : height - 3;
-    const std::uint8_t* p = &image.rgb[static_cast<std::size_t>((y * image.width + x) * 3)];
+    const std::uint8_t* p = &image->rgb[static_cast<std::size_t>((y * width + x) * 3)];
     for (std::size_t c = 0; c < 3; ++c) EXPECT_NEAR(p[c], kQuadrants[q][c], 6) << x << ',' << y;
   }
 }
@@ -68,9 +69,8 @@ class ConverterTest : public TempFolderTest {
   }
   std::vector<std::string> folderEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
-      names.push_back(entry.path().filename().string());
-    }
+    for (const auto& entry : fs::directory_iterator(folder_))
+      names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -83,9 +83,7 @@ TEST_F(ConverterTest, RoundTripKeepsSizeColoursAndOrientationBottomUpAndTopDown)
   const std::vector<std::uint8_t> rgb = quadrants(44, 128);
   ASSERT_TRUE(writeBitmapFile(folder_ / "Dumy.bmp", PictureView{44, 128, rgb}));
   ASSERT_EQ(convert(folder_ / "Dumy.bmp", folder_ / "Pellarin.dat"), kPellarin1Ok);
-  const std::optional<RgbImage> image = decodeJpeg(readFile(folder_ / "Pellarin.dat"));
-  ASSERT_TRUE(image.has_value());
-  expectQuadrants(*image, 44, 128);
+  expectQuadrants(folder_ / "Pellarin.dat", 44, 128);
   EXPECT_EQ(folderEntries(), (std::vector<std::string>{"Dumy.bmp", "Pellarin.dat", "in.bmp"}));
 
   // The same bitmap top-down: rows in the other order and a negative height.
@@ -97,9 +95,7 @@ TEST_F(ConverterTest, RoundTripKeepsSizeColoursAndOrientationBottomUpAndTopDown)
   std::memcpy(topDown.data() + 22, &negative, 4);
   put(folder_ / "top.bmp", topDown);
   ASSERT_EQ(convert(folder_ / "top.bmp", folder_ / "top.jpg"), kPellarin1Ok);
-  const std::optional<RgbImage> flipped = decodeJpeg(readFile(folder_ / "top.jpg"));
-  ASSERT_TRUE(flipped.has_value());
-  expectQuadrants(*flipped, 44, 128);
+  expectQuadrants(folder_ / "top.jpg", 44, 128);
 }
 
 TEST_F(ConverterTest, MissingOrCorruptInputWritesNothingAndKeepsTheEarlierPicture) {

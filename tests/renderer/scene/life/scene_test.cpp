@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "common/work_folder.h"
@@ -83,32 +83,30 @@ std::vector<std::vector<double>> crystalsOfARun(double seconds) {
   return seen;
 }
 
-TEST_F(SceneTest, ACrystalIsReplacedAtTheFirstUpdateMoreThanALifePastItsBirth) {
+// Zero-length (paused) updates move and replace nothing, however many there are.
+TEST_F(SceneTest, ACrystalIsReplacedAtTheFirstUpdateMoreThanALifePastItsBirthButNotWhilePaused) {
   setUpScene(kWidth, kHeight);
+  advanceScene(14.9);
+  const Scene& s = currentScene();
+  const auto snapshot = [&] {
+    return std::make_tuple(s.sceneClock, printOf(*s.crystals[0]), printOf(*s.crystals[1]),
+                           s.crystals[0]->orientation);
+  };
+  const auto before = snapshot();
+  for (int frame = 0; frame < 20000; ++frame) updateScene(0.0f);
+  EXPECT_EQ(snapshot(), before);
   double clockBefore = 0;
-  while (currentScene().crystals[0]->birthTime == 0.0) {
-    ASSERT_LT(currentScene().sceneClock, 16.0) << "never replaced";
-    clockBefore = currentScene().sceneClock;
+  while (s.crystals[0]->birthTime == 0.0) {
+    ASSERT_LT(s.sceneClock, 16.0) << "never replaced";
+    clockBefore = s.sceneClock;
     updateScene(kLargestSceneStep);
   }
   // The update that replaced it started with the clock past 15 s, the one before did not.
   EXPECT_GT(clockBefore, 15.0);
   EXPECT_LE(clockBefore - kLargestSceneStep, 15.0 + 1e-6);
-  EXPECT_EQ(currentScene().crystals[0]->birthTime, clockBefore);
-  EXPECT_EQ(currentScene().crystals[0]->orientation, identityQuaternion());
-  EXPECT_EQ(currentScene().crystals[1]->birthTime, 7.5) << "slot 1 lives on";
-}
-
-TEST_F(SceneTest, NothingMovesOrIsReplacedWhilePaused) {
-  setUpScene(kWidth, kHeight);
-  advanceScene(14.9);
-  const Scene& scene = currentScene();
-  const auto before = std::make_tuple(scene.sceneClock, printOf(*scene.crystals[0]),
-                                      printOf(*scene.crystals[1]), scene.crystals[0]->orientation);
-  for (int frame = 0; frame < 20000; ++frame) updateScene(0.0f);
-  EXPECT_EQ(std::make_tuple(scene.sceneClock, printOf(*scene.crystals[0]),
-                            printOf(*scene.crystals[1]), scene.crystals[0]->orientation),
-            before);
+  EXPECT_EQ(s.crystals[0]->birthTime, clockBefore);
+  EXPECT_EQ(s.crystals[0]->orientation, identityQuaternion());
+  EXPECT_EQ(s.crystals[1]->birthTime, 7.5) << "slot 1 lives on";
 }
 
 TEST_F(SceneTest, TwoRunsShowTheSameCrystals) {
@@ -124,28 +122,21 @@ TEST_F(SceneTest, TwoRunsShowTheSameCrystals) {
   EXPECT_NE(withPicture[2], first[2]) << "the noise tables drew numbers in between";
 }
 
-TEST_F(SceneTest, OnlySlotZeroIsDrawnBeforeHalfALife) {
+// A frame also leaves the modelview matrix and its stack as it found them.
+TEST_F(SceneTest, OnlySlotZeroIsDrawnBeforeHalfALifeAndAFrameRestoresTheMatrices) {
   setUpScene(kWidth, kHeight);
   advanceScene(7.5);
-  EXPECT_EQ(currentScene().crystals[1]->birthTime, 7.5);
-  std::unique_ptr<Crystal> first = std::move(sceneForTesting().crystals[0]);
+  sceneForTesting().crystals[0].reset();
   sceneForTesting().sceneClock = 7.5;  // exactly the birth: not drawn
   drawScene({0, 0, 35}, identityQuaternion());
   EXPECT_EQ(brightness(), 0);
   advanceScene(0.6);
-  drawScene({0, 0, 35}, identityQuaternion());
-  EXPECT_GT(brightness(), 0);
-  sceneForTesting().crystals[0] = std::move(first);
-}
-
-TEST_F(SceneTest, AFrameRestoresTheMatricesItFound) {
-  setUpScene(kWidth, kHeight);
-  advanceScene(9.0);
   GLfloat before[16], after[16];
   GLint depthBefore = 0, depthAfter = 0;
   glGetFloatv(GL_MODELVIEW_MATRIX, before);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthBefore);
   drawScene({3, 4, 30}, Quaternion{0.1f, 0.2f, 0.0f, 0.97f});
+  EXPECT_GT(brightness(), 0);
   glGetFloatv(GL_MODELVIEW_MATRIX, after);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
   EXPECT_TRUE(std::equal(before, before + 16, after));
@@ -178,12 +169,10 @@ TEST_F(SceneTest, ACrystalHasFourArmsOneUpAndThreeSpreadBelow) {
     return frame[static_cast<size_t>(row * kWidth + static_cast<int>(wx)) * 3] > 0;
   };
   // Halfway along each arm: up, and tipped 120 degrees about x then turned 0, +-120 about y.
-  EXPECT_TRUE(litAt(0, 5, 0));
-  EXPECT_TRUE(litAt(0, -2.5, 4.33));
-  EXPECT_TRUE(litAt(3.75, -2.5, -2.165));
-  EXPECT_TRUE(litAt(-3.75, -2.5, -2.165));
+  const double arms[][3] = {
+      {0, 5, 0}, {0, -2.5, 4.33}, {3.75, -2.5, -2.165}, {-3.75, -2.5, -2.165}};
+  for (const auto& a : arms) EXPECT_TRUE(litAt(a[0], a[1], a[2])) << a[0] << ',' << a[2];
   EXPECT_FALSE(litAt(5, 5, 0)) << "nothing between the arms";
-  glEnable(GL_LIGHTING);
 }
 
 }  // namespace
