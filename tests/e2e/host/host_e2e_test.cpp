@@ -82,9 +82,8 @@ TEST_F(HostEndToEndTest, RunModeHandsOverStartsTheRendererAndEndsAfterEscape) {
   EXPECT_FALSE(fs::exists(folder_ / "program" / "Dumy.bmp"));
 
   // A second start, in any mode, ends at once and starts nothing.
-  for (const char* mode : {"/S", "/P 1234", "/C", ""}) {
+  for (const char* mode : {"/S", "/P 1234", "/C", ""})
     EXPECT_EQ(startHost({mode})->waitForExit(10s), 0) << mode;
-  }
   EXPECT_TRUE(host->running());
 
   pressKey(display_, XK_Escape);
@@ -111,12 +110,11 @@ TEST_F(HostEndToEndTest, EveryBuiltInPictureIsHandedOverAcrossRuns) {
     ASSERT_EQ(startHost({"/S"})->waitForExit(20s), 0);
     const auto size = pictureSize();
     ASSERT_TRUE(size.has_value());
-    EXPECT_EQ(kBuiltInPictureSizes.count(*size), 1u);
     seen.insert(*size);
     EXPECT_FALSE(fs::exists(folder_ / "program" / "Dumy.bmp"));
     std::this_thread::sleep_until(started + 1100ms);
   }
-  EXPECT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen, kBuiltInPictureSizes);  // each of them, and nothing else
 }
 
 TEST_F(HostEndToEndTest, TermSignalEndsRunModeAndLeavesTheRendererRunning) {
@@ -160,17 +158,14 @@ TEST_F(HostEndToEndTest, PreviewLivesInTheGivenWindowUntilItIsDestroyed) {
       [&] {
         Window root = 0, up = 0, *children = nullptr;
         unsigned int n = 0;
-        if (XQueryTree(display_, parent, &root, &up, &children, &n) != 0 && n == 1) {
-          child = children[0];
-        }
+        if (XQueryTree(display_, parent, &root, &up, &children, &n) && n == 1) child = children[0];
         if (children != nullptr) XFree(children);
         return child != 0;
       },
       20s));
   XWindowAttributes attributes{};
   ASSERT_NE(XGetWindowAttributes(display_, child, &attributes), 0);
-  EXPECT_EQ(attributes.width, 200);
-  EXPECT_EQ(attributes.height, 150);
+  EXPECT_EQ(std::pair(attributes.width, attributes.height), std::pair(200, 150));
   EXPECT_TRUE(waitUntil([&] { return showsSomething(display_, child); }, 10s));
   EXPECT_FALSE(fs::exists(workFolder()));  // preview makes no folder
 

@@ -14,21 +14,19 @@ using Maybe = std::optional<double>;
 // &O177777 is 16-bit, larger 32-bit.
 TEST(BasicNumbers, LeadingNumberReadsTheLenientWay) {
   const std::pair<const char*, Maybe> cases[] = {
-      {"12 34", 1234}, {" \t1\n2 3", 123}, {"- 5", -5}, {"1 . 5", 1.5}, {"1e 2", 100},
-      {"1.5.3", 1.5},  {"12abc", 12},      {"+-5", 0},  {"7-3", 7},     {"1E+", 1},
-      {"", 0},         {"abc", 0},         {".", 0},    {"&X12", 0},    {"&H", 0},
-      {"2.5d2", 250},  {"5e-1", 0.5},
+      {"12 34", 1234}, {" \t1\n2 3", 123}, {"- 5", -5},   {"1 . 5", 1.5}, {"1e 2", 100},
+      {"1.5.3", 1.5},  {"12abc", 12},      {"+-5", 0},    {"7-3", 7},     {"1E+", 1},
+      {"", 0},         {"abc", 0},         {".", 0},      {"&X12", 0},    {"&H", 0},
+      {"2.5d2", 250},  {"5e-1", 0.5},      {"1E-400", 0}, {"1E400", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(leadingNumber(c.first), c.second) << c.first;
   const std::pair<const char*, Maybe> radix[] = {
-      {"&HFFFF", -1},     {"&h7fff", 32767},  {"&H8000", -32768},      {"&H10000", 65536},
-      {"&H0FFFF", 65535}, {"&HFFFFFFFF", -1}, {"&H4A0000Z", 0x4A0000}, {"&H F F", 255},
-      {"&O17", 15},       {"&o177777", -1},   {"&O200000", 65536},     {"&O78", 7},
-      {"1E-400", 0},
+      {"&HFFFF", -1},      {"&h7fff", 32767},  {"&H8000", -32768},      {"&H10000", 65536},
+      {"&H0FFFF", 65535},  {"&HFFFFFFFF", -1}, {"&H4A0000Z", 0x4A0000}, {"&H F F", 255},
+      {"&O17", 15},        {"&o177777", -1},   {"&O200000", 65536},     {"&O78", 7},
+      {"&H123456789", {}},
   };
   for (const auto& c : radix) EXPECT_EQ(leadingNumber(c.first), c.second) << c.first;
-  EXPECT_EQ(leadingNumber("&H123456789"), std::nullopt);
-  EXPECT_EQ(leadingNumber("1E400"), std::nullopt);
 }
 
 TEST(BasicNumbers, WholeTextNumberRefusesLeftovers) {

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/system_names.h"
@@ -18,15 +19,9 @@ namespace {
 
 using Quorvane_B::MainResult;
 using testing::readFile;
-using testing::writeFile;
 
 // One double for every seam of the start-up; `log` names the form action taken.
-class FakeStartUp final : public WindowFinder,
-                          public PointerControl,
-                          public ScreenMetrics,
-                          public UserMessage,
-                          public StartUpForms {
- public:
+struct FakeStartUp final : WindowFinder, PointerControl, ScreenMetrics, UserMessage, StartUpForms {
   bool windowWithTitleExists(std::string_view title) override {
     lookups.emplace_back(title);
     return titles.count(std::string(title)) != 0;
@@ -66,36 +61,24 @@ class MainTest : public testing::IsolatedHostTest {
   }
   void placeCompanions() {
     std::filesystem::remove_all(programFolder_);
-    for (const char* name : {kConverterLibraryName, kRendererFileName, kDecoderLibraryName}) {
+    for (const char* name : {kConverterLibraryName, kRendererFileName, kDecoderLibraryName})
       writeFile(programFolder_ / name, "ELF");
-    }
   }
+  // A run with fresh doubles set up as setup_ is.
   MainResult run(std::string_view commandLine) {
-    fake_ = FakeStartUp();
-    fake_.titles = titles_;
-    fake_.size = size_;
-    fake_.previewWorks = previewWorks_;
+    fake_ = setup_;
     Quorvane_B::MainServices services{fake_, fake_, fake_, fake_, fake_, programFolder_};
     return Quorvane_B::Main(commandLine, services);
   }
 
   std::filesystem::path programFolder_;
-  std::set<std::string> titles_;
-  ScreenSize size_{1280, 800};
-  bool previewWorks_ = true;
-  FakeStartUp fake_;
+  FakeStartUp setup_, fake_;
 };
 
 TEST_F(MainTest, TheModeLetterDecidesFolderCheckAndForm) {
-  struct Case {
-    const char* line;
-    const char* form;  // "" for none
-    bool keepsRunning;
-    bool hidesPointer;
-    bool makesFolderAndChecks;
-  };
-  const Case cases[] = {
-      {"/S", "run", true, true, true},
+  // Command line, form shown ("" for none), keeps running, hides the pointer, makes the work
+  // folder and checks the companions.
+  const std::tuple<const char*, std::string, bool, bool, bool> cases[] = {
       {"-s", "run", true, true, true},
       {"/s 123", "run", true, true, true},
       {"", "run", true, false, true},
@@ -106,47 +89,43 @@ TEST_F(MainTest, TheModeLetterDecidesFolderCheckAndForm) {
       {"/P:1234", "preview 1234", true, false, false},
       {"/p", "preview 0", true, false, false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("\"") + c.line + '"');
+  for (const auto& [line, form, keepsRunning, hidesPointer, checks] : cases) {
+    SCOPED_TRACE(std::string("\"") + line + '"');
     std::filesystem::remove_all(workFolder());
     placeCompanions();
-    EXPECT_EQ(run(c.line) == MainResult::KeepRunning, c.keepsRunning);
-    EXPECT_EQ(fake_.log, c.form);
-    EXPECT_EQ(fake_.pointerCalls, c.hidesPointer ? std::vector<bool>{false} : std::vector<bool>{});
-    EXPECT_EQ(std::filesystem::is_directory(workFolder()), c.makesFolderAndChecks);
+    EXPECT_EQ(run(line) == MainResult::KeepRunning, keepsRunning);
+    EXPECT_EQ(fake_.log, form);
+    EXPECT_EQ(fake_.pointerCalls, hidesPointer ? std::vector<bool>{false} : std::vector<bool>{});
+    EXPECT_EQ(std::filesystem::is_directory(workFolder()), checks);
     EXPECT_TRUE(fake_.messages.empty());
     // Only the run form gets the screen size, written before it loads.
-    EXPECT_EQ(std::filesystem::exists(settingsFilePath()), fake_.log == "run");
+    EXPECT_EQ(std::filesystem::exists(settingsFilePath()), form == "run");
 
     std::filesystem::remove(programFolder_ / kRendererFileName);
-    const MainResult missing = run(c.line);
-    if (c.makesFolderAndChecks) {
+    const MainResult missing = run(line);
+    if (checks) {
       EXPECT_EQ(missing, MainResult::End);
       EXPECT_EQ(fake_.log, "");
       EXPECT_TRUE(fake_.pointerCalls.empty());  // the pointer is hidden only after the check
       EXPECT_EQ(fake_.messages, std::vector<std::string>{kRendererMissingMessage});
     } else {
-      EXPECT_EQ(fake_.log, c.form);
+      EXPECT_EQ(fake_.log, form);
       EXPECT_TRUE(fake_.messages.empty());
     }
   }
 }
 
 TEST_F(MainTest, OnlyTheFirstMissingCompanionIsReported) {
-  struct Case {
-    std::vector<const char*> missing;
-    const char* message;
-  };
-  const Case cases[] = {
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
       {{kConverterLibraryName, kRendererFileName, kDecoderLibraryName}, kConverterMissingMessage},
       {{kRendererFileName, kDecoderLibraryName}, kRendererMissingMessage},
       {{kDecoderLibraryName}, kDecoderMissingMessage},
   };
-  for (const auto& c : cases) {
+  for (const auto& [missing, message] : cases) {
     placeCompanions();
-    for (const char* name : c.missing) std::filesystem::remove(programFolder_ / name);
+    for (const char* name : missing) std::filesystem::remove(programFolder_ / name);
     EXPECT_EQ(run("/S"), MainResult::End);
-    EXPECT_EQ(fake_.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(fake_.messages, std::vector<std::string>{message});
   }
   placeCompanions();  // a folder in a companion's place counts as missing
   std::filesystem::remove(programFolder_ / kConverterLibraryName);
@@ -157,7 +136,7 @@ TEST_F(MainTest, OnlyTheFirstMissingCompanionIsReported) {
 
 TEST_F(MainTest, ARunningCopyOrDialogEndsEveryModeAtOnce) {
   for (const char* title : {kRunModeWindowTitle, kDialogTitle}) {
-    titles_ = {title};
+    setup_.titles = {title};
     for (const char* line : {"/S", "/P 1234", "/C", ""}) {
       EXPECT_EQ(run(line), MainResult::End) << title << ' ' << line;
       // Both looks are made, whichever finds a window.
@@ -171,14 +150,14 @@ TEST_F(MainTest, ARunningCopyOrDialogEndsEveryModeAtOnce) {
 
 TEST_F(MainTest, RunModeWritesTheScreenSizeAndLoadsTheMusicSettingsFirst) {
   writeFile(settingsFilePath(), "[Settings]\r\nBGM\x8B\xE6\x95\xAA= 1\r\n");
-  size_ = {40000, 768};  // too big for 16 bits: written as 0
+  setup_.size = {40000, 768};  // too big for 16 bits: written as 0
   EXPECT_EQ(run("/S"), MainResult::KeepRunning);
   EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
   EXPECT_EQ(fake_.kindAtLoad, 1);
   EXPECT_NE(fake_.settingsAtLoad.find("Width= 0\r\n"), std::string::npos);
   EXPECT_NE(fake_.settingsAtLoad.find("Height= 768\r\n"), std::string::npos);
 
-  previewWorks_ = false;  // a number naming no window ends the program
+  setup_.previewWorks = false;  // a number naming no window ends the program
   EXPECT_EQ(run("/p 99"), MainResult::End);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers shared by the host's tests: a private work folder per test and small file utilities.
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -10,19 +9,17 @@
 #include <string>
 
 #include "host/core/quorvane_b.h"
+#include "tests/common/temp_folder.h"
 
 namespace pellarin::testing {
 
-// Points XDG_CONFIG_HOME and HOME at a fresh temporary folder and resets the host's variables.
-class IsolatedHostTest : public ::testing::Test {
+// Points XDG_CONFIG_HOME and HOME into the test's folder and resets the host's variables.
+class IsolatedHostTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pellarin-host-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    ::setenv("HOME", (root_ / "home").c_str(), 1);
+    TempFolderTest::SetUp();
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    ::setenv("HOME", (folder_ / "home").c_str(), 1);
     Quorvane_B::musicKind = 0;
     Quorvane_B::cdRepeatTrack = 0;
     Quorvane_B::musicFile.clear();
@@ -30,21 +27,13 @@ class IsolatedHostTest : public ::testing::Test {
     Quorvane_B::cursorHideResult = 0;
     Quorvane_B::lastApiResult = 0;
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
+  const std::filesystem::path& root() const { return folder_; }
+  // Writes the file, making its folders first.
+  static void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    put(path, bytes);
   }
-  const std::filesystem::path& root() const { return root_; }
-
- private:
-  std::filesystem::path root_;
 };
-
-inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

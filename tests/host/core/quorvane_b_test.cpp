@@ -11,7 +11,6 @@ namespace {
 
 using namespace Quorvane_B;
 using testing::readFile;
-using testing::writeFile;
 
 // The key names as the settings dialog stores them: code page 932 bytes.
 const std::string kKindKeyCp932 = "BGM\x8B\xE6\x95\xAA";
@@ -31,18 +30,16 @@ class SettingsTest : public testing::IsolatedHostTest {
 TEST_F(SettingsTest, NumbersAreIntegerPartsAndBadOnesLeaveTheVariable) {
   const std::filesystem::path music = root() / "music" / "loop.mp3";
   writeFile(music, "ID3");
-  struct Case {
-    const char* text;
-    std::int16_t value;  // 7 was there before
-  };
-  const Case cases[] = {{"2.9", 2}, {"-0.5", -1}, {"", 0}, {"abc", 7}, {"40000", 7}, {"1 2", 7}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  // 7 was there before.
+  const std::pair<const char*, std::int16_t> cases[] = {{"2.9", 2}, {"-0.5", -1}, {"", 0},
+                                                        {"abc", 7}, {"40000", 7}, {"1 2", 7}};
+  for (const auto& [text, value] : cases) {
+    SCOPED_TRACE(text);
     musicKind = 7;
     cdRepeatTrack = 7;
-    load(c.text, c.text, music.string());
-    EXPECT_EQ(musicKind, c.value);
-    EXPECT_EQ(cdRepeatTrack, c.value);
+    load(text, text, music.string());
+    EXPECT_EQ(musicKind, value);
+    EXPECT_EQ(cdRepeatTrack, value);
   }
 }
 
@@ -84,13 +81,10 @@ TEST_F(SettingsTest, NamesGoOutInCodePage932AndValuesByteForByte) {
 
   writeSetting(kSettingsSection, kWidthKey, " 1", root() / "no-such-folder" / "x.ini");
   EXPECT_EQ(lastApiResult, 0);  // recorded, not reported
-}
 
-TEST_F(SettingsTest, LongValuesComeBackCutTo255Bytes) {
-  writeFile(settingsFilePath(),
-            "[Settings]\r\n" + kFileKeyCp932 + "=" + std::string(300, 'v') + "\r\n");
-  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, settingsFilePath()),
-            std::string(255, 'v'));
+  // Long values come back cut to 255 bytes.
+  writeFile(file, "[Settings]\r\n" + kFileKeyCp932 + "=" + std::string(300, 'v') + "\r\n");
+  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, file), std::string(255, 'v'));
 }
 
 TEST_F(SettingsTest, FileExistsOnlyForReadableRegularFiles) {
@@ -98,9 +92,8 @@ TEST_F(SettingsTest, FileExistsOnlyForReadableRegularFiles) {
   writeFile(file, "RIFF");
   ASSERT_EQ(::mkfifo((root() / "pipe").c_str(), 0600), 0);  // an open would block
   EXPECT_TRUE(fileExists(file.string() + "/"));
-  for (const auto& path : {std::string(), root().string(), (root() / "pipe").string()}) {
+  for (const auto& path : {std::string(), root().string(), (root() / "pipe").string()})
     EXPECT_FALSE(fileExists(path)) << path;
-  }
   EXPECT_EQ(folderOfPath("/loop.mp3"), "/");
   EXPECT_EQ(folderOfPath("loop.wav"), "");
 }

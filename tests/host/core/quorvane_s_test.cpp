@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/system_names.h"
@@ -81,11 +82,10 @@ struct FakeSeams final : WindowFinder,
   bool rendererWindow = false, startWorks = true, running = false, pollActive = true;
 };
 
-std::vector<std::uint8_t> solid(int width, int height, std::uint8_t r, std::uint8_t g,
-                                std::uint8_t b) {
-  std::vector<std::uint8_t> pixels;
-  for (int i = 0; i < width * height; ++i) pixels.insert(pixels.end(), {r, g, b});
-  return pixels;
+std::vector<std::uint8_t> solid(int pixels, std::array<std::uint8_t, 3> rgb) {
+  std::vector<std::uint8_t> bytes;
+  while (pixels-- > 0) bytes.insert(bytes.end(), rgb.begin(), rgb.end());
+  return bytes;
 }
 
 class RunModeTest : public testing::IsolatedHostTest {
@@ -100,10 +100,9 @@ class RunModeTest : public testing::IsolatedHostTest {
   // holds only what comes after the load.
   void loadForm(int index = 0, bool pointerHidden = true, double random = -1) {
     form_.reset();
-    fake_ = std::make_unique<FakeSeams>();
-    fake_->startWorks = startWorks_;
-    FakeSeams& f = *fake_;
+    fake_ = setup_;
     random_ = random >= 0 ? random : (index + 0.5) / 3.0;
+    FakeSeams& f = fake_;
     services_ = std::make_unique<RunModeServices>(
         RunModeServices{f, f, f, f, f, f, f, programFolder_, root() / "work" / "Pellarin.dat",
                         [this] { return random_; }});
@@ -113,20 +112,19 @@ class RunModeTest : public testing::IsolatedHostTest {
                                    PictureView{1, 5, pictures_[2]}},
         pointerHidden);
     form_->load();
-    loadLog_ = fake_->log;
-    fake_->log.clear();
+    loadLog_ = fake_.log;
+    fake_.log.clear();
   }
-  FakeTimer& mp3Timer() { return *fake_->byInterval.at(1000); }
-  FakeTimer& cdTimer() { return *fake_->byInterval.at(200); }
-  FakeTimer& watchTimer() { return *fake_->byInterval.at(500); }
+  FakeTimer& mp3Timer() { return *fake_.byInterval.at(1000); }
+  FakeTimer& cdTimer() { return *fake_.byInterval.at(200); }
+  FakeTimer& watchTimer() { return *fake_.byInterval.at(500); }
   std::string renderer() const { return "start " + (programFolder_ / kRendererFileName).string(); }
 
   std::array<std::vector<std::uint8_t>, 3> pictures_ = {
-      solid(4, 2, 255, 0, 0), solid(3, 3, 0, 255, 0), solid(1, 5, 0, 0, 255)};
+      solid(8, {255, 0, 0}), solid(9, {0, 255, 0}), solid(5, {0, 0, 255})};
   std::filesystem::path programFolder_;
   double random_ = 0;
-  bool startWorks_ = true;
-  std::unique_ptr<FakeSeams> fake_;
+  FakeSeams setup_, fake_;  // fake_ starts as a copy of setup_ at each load
   std::unique_ptr<RunModeServices> services_;
   std::unique_ptr<Quorvane_S> form_;
   Log loadLog_;
@@ -137,10 +135,9 @@ TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins)
   loadForm(1);
   EXPECT_EQ(loadLog_, (Log{"convert Dumy.bmp " + (root() / "work" / "Pellarin.dat").string(),
                            renderer(), "openCdAudio"}));
-  ASSERT_TRUE(fake_->decoded.has_value());
-  EXPECT_EQ(fake_->decoded->width, 3);
-  EXPECT_EQ(fake_->decoded->height, 3);
-  EXPECT_EQ(fake_->decoded->rgb, pictures_[1]);
+  ASSERT_TRUE(fake_.decoded.has_value());
+  EXPECT_EQ(std::pair(fake_.decoded->width, fake_.decoded->height), std::pair(3, 3));
+  EXPECT_EQ(fake_.decoded->rgb, pictures_[1]);
   EXPECT_FALSE(std::filesystem::exists(programFolder_ / kTemporaryBitmapName));
   EXPECT_TRUE(watchTimer().enabled());
 
@@ -149,25 +146,20 @@ TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins)
        {std::pair{0.3333, 0}, {0.3334, 1}, {0.6667, 2}, {0.99999, 2}}) {
     loadForm(0, true, number);
     EXPECT_EQ(form_->chosenPicture(), index) << number;
-    EXPECT_EQ(fake_->decoded->rgb, pictures_[static_cast<std::size_t>(index)]) << number;
+    EXPECT_EQ(fake_.decoded->rgb, pictures_[static_cast<std::size_t>(index)]) << number;
   }
 
   // Without a writable program folder the renderer still starts.
   std::filesystem::remove_all(programFolder_);
   Quorvane_B::musicKind = 0;
   loadForm();
-  EXPECT_FALSE(fake_->decoded.has_value());
+  EXPECT_FALSE(fake_.decoded.has_value());
   EXPECT_EQ(loadLog_.back(), renderer());
 }
 
 TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
-  struct Case {
-    std::int16_t kind;
-    const char* file;
-    const char* started;  // after the renderer's start; "" for nothing
-    const char* stopped;  // first at unload; "" for nothing
-  };
-  const Case cases[] = {
+  // Kind, file, what starts after the renderer and what stops first at unload ("" for nothing).
+  const std::tuple<std::int16_t, const char*, std::string, std::string> cases[] = {
       {2, "/m/a.Wav", "startWav", "stopWav"},
       {2, "/m/song.Mp3", "startMp3", "stopMp3"},
       {1, "", "openCdAudio", "stopCdAudio"},
@@ -176,20 +168,19 @@ TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
       {2, "/m/a.MID", "", ""},
       {2, "", "", ""},
       {0, "/m/a.mp3", "", ""},
-      {3, "/m/a.wav", "", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.kind) + ' ' + c.file);
-    Quorvane_B::musicKind = c.kind;
-    Quorvane_B::musicFile = c.file;
+      {3, "/m/a.wav", "", ""}};
+  for (const auto& [kind, file, started, stopped] : cases) {
+    SCOPED_TRACE(std::to_string(kind) + ' ' + file);
+    Quorvane_B::musicKind = kind;
+    Quorvane_B::musicFile = file;
     loadForm();
-    EXPECT_EQ(loadLog_.back(), *c.started != '\0' ? c.started : renderer());
-    EXPECT_EQ(mp3Timer().enabled(), std::string(c.started) == "startMp3");
-    EXPECT_EQ(cdTimer().enabled(), c.kind == 1);
+    EXPECT_EQ(loadLog_.back(), started.empty() ? renderer() : started);
+    EXPECT_EQ(mp3Timer().enabled(), started == "startMp3");
+    EXPECT_EQ(cdTimer().enabled(), kind == 1);
     form_->requestUnload();
     Log unload{"showCursor true", "end"};
-    if (*c.stopped != '\0') unload.insert(unload.begin(), c.stopped);
-    EXPECT_EQ(fake_->log, unload);
+    if (!stopped.empty()) unload.insert(unload.begin(), stopped);
+    EXPECT_EQ(fake_.log, unload);
     EXPECT_FALSE(mp3Timer().enabled() || cdTimer().enabled() || watchTimer().enabled());
   }
 }
@@ -200,19 +191,19 @@ TEST_F(RunModeTest, Mp3RepeatsEverySecondAndCdPollsUntilThePollStops) {
   loadForm();
   mp3Timer().fire();
   mp3Timer().fire();
-  EXPECT_EQ(fake_->log, (Log{"repeatMp3", "repeatMp3"}));
+  EXPECT_EQ(fake_.log, (Log{"repeatMp3", "repeatMp3"}));
 
   Quorvane_B::musicKind = 1;
   loadForm();
   cdTimer().fire();
   EXPECT_TRUE(cdTimer().enabled());
-  fake_->pollActive = false;
+  fake_.pollActive = false;
   cdTimer().fire();
   cdTimer().fire();  // off for good: no more polls
-  EXPECT_EQ(fake_->log, (Log{"pollCdAudio", "pollCdAudio"}));
-  fake_->log.clear();
+  EXPECT_EQ(fake_.log, (Log{"pollCdAudio", "pollCdAudio"}));
+  fake_.log.clear();
   form_->requestUnload();  // a poll that switched itself off leaves the CD device alone
-  EXPECT_EQ(fake_->log, (Log{"showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"showCursor true", "end"}));
 }
 
 TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
@@ -220,7 +211,7 @@ TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
     Quorvane_B::cursorHideResult = hideResult;
     loadForm(0, true);
     form_->requestUnload();
-    EXPECT_EQ(fake_->log, (Log{"showCursor true", "end"}));
+    EXPECT_EQ(fake_.log, (Log{"showCursor true", "end"}));
     EXPECT_EQ(Quorvane_B::cursorHideResult, 0);
   }
   Quorvane_B::cursorHideResult = -1;
@@ -228,7 +219,7 @@ TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
   form_->requestUnload();
   form_->requestUnload();  // a second request (a signal during the end) does nothing
   watchTimer().fire();
-  EXPECT_EQ(fake_->log, (Log{"end"}));
+  EXPECT_EQ(fake_.log, (Log{"end"}));
   EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
 }
 
@@ -236,28 +227,28 @@ TEST_F(RunModeTest, TheWatchEndsRunModeOnceTheRendererWindowIsGone) {
   Quorvane_B::musicKind = 2;
   Quorvane_B::musicFile = "/m/a.mp3";
   loadForm();
-  fake_->running = true;
+  fake_.running = true;
   // A renderer still starting gets kRendererStartTicks looks to open its window.
   for (int tick = 1; tick < Quorvane_S::kRendererStartTicks; ++tick) watchTimer().fire();
-  fake_->rendererWindow = true;
+  fake_.rendererWindow = true;
   watchTimer().fire();
   watchTimer().fire();
-  EXPECT_EQ(std::count(fake_->log.begin(), fake_->log.end(), "end"), 0);
-  fake_->rendererWindow = false;  // a window seen and gone ends at once, running or not
-  fake_->log.clear();
+  EXPECT_EQ(std::count(fake_.log.begin(), fake_.log.end(), "end"), 0);
+  fake_.rendererWindow = false;  // a window seen and gone ends at once, running or not
+  fake_.log.clear();
   watchTimer().fire();
-  EXPECT_EQ(fake_->log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
   EXPECT_FALSE(watchTimer().enabled());
 
   loadForm();  // a renderer that never shows a window is given up on
-  fake_->running = true;
+  fake_.running = true;
   for (int tick = 0; tick < Quorvane_S::kRendererStartTicks; ++tick) watchTimer().fire();
-  EXPECT_EQ(fake_->log.back(), "end");
+  EXPECT_EQ(fake_.log.back(), "end");
 
-  startWorks_ = false;  // one that never started ends the watch at the first look
+  setup_.startWorks = false;  // one that never started ends the watch at the first look
   loadForm();
   watchTimer().fire();
-  EXPECT_EQ(fake_->log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "host/assets/built_in_pictures.h"
 #include "host/core/preview_window_x11.h"
@@ -26,8 +27,7 @@ template <typename Done>
 bool pumpUntil(Done done) {
   return testing::waitUntil(
       [&] {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
+        while (g_main_context_iteration(nullptr, FALSE)) continue;
         return done();
       },
       std::chrono::seconds(5), std::chrono::milliseconds(5));
@@ -117,19 +117,14 @@ TEST_F(X11AdaptersTest, PreviewFillsItsParentWithThePictureTopLeftOnBlack) {
             std::make_tuple(0, 0, 200, 150));
   EXPECT_EQ(attributes.map_state, IsViewable);
 
-  // The picture's first lit pixel shows unscaled; black lies beyond its 152 x 112 pixels.
-  std::size_t lit = 0;
-  while (lit + 3 < picture.rgb.size() && picture.rgb[lit] + picture.rgb[lit + 1] == 0 &&
-         picture.rgb[lit + 2] == 0) {
-    lit += 3;
+  // The picture shows unscaled, pixel for pixel; black lies beyond its 152 x 112 pixels.
+  std::vector<std::uint32_t> expected;
+  for (std::size_t i = 0; i + 2 < picture.rgb.size(); i += 3) {
+    expected.push_back(std::uint32_t{picture.rgb[i]} << 16 | picture.rgb[i + 1] << 8 |
+                       picture.rgb[i + 2]);
   }
-  const std::uint32_t expected = static_cast<std::uint32_t>(picture.rgb[lit]) << 16 |
-                                 static_cast<std::uint32_t>(picture.rgb[lit + 1]) << 8 |
-                                 picture.rgb[lit + 2];
-  const int x = static_cast<int>(lit / 3) % picture.width;
-  const int y = static_cast<int>(lit / 3) / picture.width;
-  ASSERT_NE(expected, 0u);
-  EXPECT_TRUE(pumpUntil([&] { return pixelAt(other_, preview.window(), x, y) == expected; }));
+  EXPECT_TRUE(pumpUntil(
+      [&] { return testing::pixels(other_, preview.window(), 0, 0, 152, 112) == expected; }));
   EXPECT_EQ(pixelAt(other_, preview.window(), 152, 0), 0u);
   EXPECT_EQ(pixelAt(other_, preview.window(), 0, 112), 0u);
 
