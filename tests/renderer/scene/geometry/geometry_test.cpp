@@ -102,10 +102,9 @@ Vec3 base(const TriangleMesh& mesh, int s) {
   return point(mesh, s * 6 + 3, 0);
 }
 
-int grow(const GrowthPattern& pattern, float age, TriangleMesh& mesh,
-         const Matrix4& fall = identityMatrix()) {
+int grow(const GrowthPattern& pattern, float age, TriangleMesh& mesh) {
   clearMesh(mesh);
-  growCrystal(pattern, 0, uniformScaleMatrix(10), fall, age, mesh);
+  growCrystal(pattern, 0, uniformScaleMatrix(10), identityMatrix(), age, mesh);
   return mesh.triangleCount / 6;
 }
 
