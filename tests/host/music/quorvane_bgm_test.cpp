@@ -100,7 +100,8 @@ TEST_F(MusicOperations, CdStartAndStopKeepTheLastResult) {
 }
 
 TEST_F(MusicOperations, PollKeepsTheDiscOrTheRepeatTrackPlaying) {
-  const std::string play = "play cdaudio", position5 = "status cdaudio position track 5";
+  const std::string play = "play cdaudio", position5 = "status cdaudio position track 5",
+                    position1 = "status cdaudio position track 1";
   const struct {
     std::int16_t repeat;
     const char* track;  // null: the query fails
@@ -116,9 +117,15 @@ TEST_F(MusicOperations, PollKeepsTheDiscOrTheRepeatTrackPlaying) {
       {0, "3", "stoppe", {kTrack, kTracks, kMode}, -1},
       {5, "7", "playing", {kTrack, kTracks, kMode, position5, play + " from 05:00:00:00"}, -1},
       {5, "5", "playing", {kTrack, kTracks, kMode}, -1},
+      {5, "5", "stopped", {kTrack, kTracks, kMode, position5, play + " from 05:00:00:00"}, -1},
+      // Track 1, the first track a repeat can name: played again once another track plays.
+      {1, "2", "playing", {kTrack, kTracks, kMode, position1, play + " from 01:00:00:00"}, -1},
+      {1, "1", "stopped", {kTrack, kTracks, kMode, position1, play + " from 01:00:00:00"}, -1},
+      {1, "1", "playing", {kTrack, kTracks, kMode}, -1},
       {0, nullptr, "stopped", {kTrack}, 0},
   };
   script[position5] = {0, "05:00:00:00"};
+  script[position1] = {0, "01:00:00:00"};
   script[kTracks] = {0, "12"};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.repeat) + " " + (c.track ? c.track : "-") + " " + c.mode);
