@@ -386,9 +386,12 @@ std::int32_t MciInterpreter::play(Device& device, const std::vector<Word>& words
   }
   if (to != options.values.end()) {
     auto position = parseCdPosition(tracks, to->second, device.timeFormat);
-    if (!position || *position < start) return kMciErrorOutOfRange;
+    if (!position) return kMciErrorOutOfRange;
     end = *position;
   }
+  // An end before the start is refused like a "to" before a "from", also when both come from
+  // the disc itself: a track list out of order puts its end before its first track's start.
+  if (end < start) return kMciErrorOutOfRange;
   return cd.play(start, end) ? 0 : kMciErrorInternal;
 }
 

@@ -178,6 +178,25 @@ TEST_F(Interpreter, TheCdAnswersAndPlaysInItsTimeFormatsOrSaysItHasNoDisc) {
                  {"play cdaudio", "error 276"}});
 }
 
+TEST_F(Interpreter, TheCdNeverPlaysARangeBackwards) {
+  // A track list out of order on the disc: track 1 lies after the others, so the disc's end
+  // (the end of its last track) comes before track 1's start.
+  cd.tracks = {{1500, 750}, {0, 750}, {750, 300}};
+  ASSERT_EQ(ask("open cdaudio"), "1");
+  ASSERT_EQ(ask("set cdaudio time format tmsf"), "");
+  for (std::uint32_t position : {1050u, 2250u}) {  // at the disc's end, and at track 1's end
+    SCOPED_TRACE(position);
+    cd.position = position;
+    expectAnswers({{"play cdaudio", "error 282"},
+                   {"play cdaudio to 03:00:01:00", "error 282"},
+                   {"pause cdaudio", ""},
+                   {"resume cdaudio", "error 282"}});
+  }
+  EXPECT_EQ(ask("play cdaudio from 02:00:00:00"), "");
+  EXPECT_EQ(ask("play cdaudio from 01:00:00:00 to 03:00:00:00"), "error 282");
+  EXPECT_THAT(cd.plays, ElementsAre(Pair(0u, 1050u))) << "only the forward range was played";
+}
+
 TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
   char buffer[8] = "xxxxxxx";
   EXPECT_EQ(mci.sendString("open cdaudio alias a", buffer, sizeof buffer), 0);
