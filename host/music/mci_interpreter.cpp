@@ -11,6 +11,7 @@
 
 #include "common/ascii_text.h"
 #include "common/debug_log.h"
+#include "host/music/cd_track_list.h"
 #include "host/music/mci_errors.h"
 
 namespace pellarin {
@@ -375,14 +376,22 @@ std::int32_t MciInterpreter::play(Device& device, const std::vector<Word>& words
   if (cd.discState() != CdDiscState::ready) return kMciErrorDeviceNotReady;
   std::vector<CdTrack> tracks = cd.tracks();
   if (tracks.empty()) return kMciErrorDeviceNotReady;
+  auto firstAudio = std::find_if(tracks.begin(), tracks.end(), [](const CdTrack& track) {
+    return track.audio && track.frameCount > 0;
+  });
+  if (firstAudio == tracks.end()) return kMciErrorDeviceNotReady;
   std::uint32_t end = discEnd(tracks);
   std::uint32_t start = cd.positionFrame();
-  // A disc that has played to its end starts again from its first track.
-  if (start >= end) start = tracks.front().startFrame;
+  // A disc that has played to its end starts again from its first audio track.
+  if (start >= end) start = firstAudio->startFrame;
   if (from != options.values.end()) {
     auto position = parseCdPosition(tracks, from->second, device.timeFormat);
     if (!position) return kMciErrorOutOfRange;
     start = *position;
+  }
+  // A data track holds no sound to play.
+  if (auto holder = cdTrackHolding(tracks, start); holder && !tracks[*holder].audio) {
+    return kMciErrorOutOfRange;
   }
   if (to != options.values.end()) {
     auto position = parseCdPosition(tracks, to->second, device.timeFormat);
@@ -392,7 +401,8 @@ std::int32_t MciInterpreter::play(Device& device, const std::vector<Word>& words
   // An end before the start is refused like a "to" before a "from", also when both come from
   // the disc itself: a track list out of order puts its end before its first track's start.
   if (end < start) return kMciErrorOutOfRange;
-  return cd.play(start, end) ? 0 : kMciErrorInternal;
+  // Playing stops before a data track, as a drive's own playing does.
+  return cd.play(start, std::min(end, cdAudioRunEnd(tracks, start))) ? 0 : kMciErrorInternal;
 }
 
 std::int32_t MciInterpreter::set(Device& device, const std::vector<Word>& words) {

@@ -197,6 +197,26 @@ TEST_F(Interpreter, TheCdNeverPlaysARangeBackwards) {
   EXPECT_THAT(cd.plays, ElementsAre(Pair(0u, 1050u))) << "only the forward range was played";
 }
 
+TEST_F(Interpreter, TheCdPlaysOnlyItsAudioTracks) {
+  // Data, audio, data, audio.
+  cd.tracks = {{0, 150, false}, {150, 750, true}, {900, 100, false}, {1000, 500, true}};
+  cd.position = 150;
+  expectAnswers({{"open cdaudio", "1"},
+                 {"set cdaudio time format tmsf", ""},
+                 {"status cdaudio number of tracks", "4"},
+                 {"play cdaudio", ""},  // up to the data track
+                 {"play cdaudio from 01:00:00:00", "error 282"},
+                 {"play cdaudio from 03:00:00:50", "error 282"},
+                 {"play cdaudio from 02:00:05:00 to 04:00:01:00", ""},
+                 {"play cdaudio from 04:00:00:00", ""}});
+  cd.position = 1500;  // at the end: again from the first audio track
+  EXPECT_EQ(ask("play cdaudio"), "");
+  EXPECT_THAT(cd.plays, ElementsAre(Pair(150u, 900u), Pair(525u, 900u), Pair(1000u, 1500u),
+                                    Pair(150u, 900u)));
+  cd.tracks = {{0, 150, false}};
+  EXPECT_EQ(ask("play cdaudio"), "error 276") << "a disc without sound";
+}
+
 TEST_F(Interpreter, SystemCallFormFillsBuffersAndEmptiesThemAfterErrors) {
   char buffer[8] = "xxxxxxx";
   EXPECT_EQ(mci.sendString("open cdaudio alias a", buffer, sizeof buffer), 0);
