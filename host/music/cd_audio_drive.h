@@ -12,19 +12,22 @@ inline constexpr std::uint32_t kCdFramesPerSecond = 75;
 struct CdTrack {
   std::uint32_t startFrame = 0;
   std::uint32_t frameCount = 0;
-  bool audio = true;
+  bool audio = true;  // false for a data track, which is never played
 };
 
-enum class CdDiscState { ready, noDisc, trayOpen };
+enum class CdDiscState { ready, noDisc };
 
 class CdAudioDrive {
  public:
   virtual ~CdAudioDrive() = default;
 
+  // Ready once the disc's track list has been read; a drive without a readable disc tries again
+  // at each call.
   virtual CdDiscState discState() = 0;
   // The disc's tracks in order (track 1 first); empty without a readable disc.
   virtual std::vector<CdTrack> tracks() = 0;
-  // Plays frames [fromFrame, toFrame).
+  // Plays frames [fromFrame, toFrame), which lie in adjoining audio tracks; false, playing
+  // nothing, for any other range.
   virtual bool play(std::uint32_t fromFrame, std::uint32_t toFrame) = 0;
   // Stops and keeps the position.
   virtual bool stop() = 0;

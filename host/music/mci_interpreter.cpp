@@ -462,13 +462,7 @@ std::int32_t MciInterpreter::status(Device& device, const std::vector<Word>& wor
   CdDiscState state = cd.discState();
   std::vector<CdTrack> tracks = state == CdDiscState::ready ? cd.tracks() : std::vector<CdTrack>{};
   if (item == "mode") {
-    if (state == CdDiscState::trayOpen) {
-      reply = "open";
-    } else if (tracks.empty()) {
-      reply = "not ready";
-    } else {
-      reply = modeText(cd.playing(), paused);
-    }
+    reply = tracks.empty() ? "not ready" : modeText(cd.playing(), paused);
     return 0;
   }
   if (item == "media present" || item == "ready") {

@@ -6,8 +6,8 @@
 // Environment variables read only by that layer (both meant for tests and diagnosis):
 //   PELLARIN_AUDIO_SINK  a GStreamer bin description used instead of the normal audio output,
 //                        for example "fakesink sync=true".
-//   PELLARIN_CD_DEVICE   the CD drive to use instead of /dev/cdrom; a path ending in ".cue"
-//                        names an audio CD image (cue sheet plus raw 44.1 kHz 16-bit stereo).
+//   PELLARIN_CD_DEVICE   the CD drive to use instead of /dev/cdrom, or a disc image that
+//                        libcdio opens, such as a cue sheet with its data file.
 
 #include "host/music/audio_output_counter.h"
 #include "host/music/looping_sound_player.h"

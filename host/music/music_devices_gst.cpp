@@ -5,7 +5,6 @@
 #include <string>
 
 #include "host/music/cd_audio_drive_gst.h"
-#include "host/music/cd_sector_source_linux.h"
 #include "host/music/gst_runtime_gst.h"
 #include "host/music/looping_sound_player_gst.h"
 #include "host/music/mci_interpreter.h"
@@ -17,13 +16,6 @@ namespace {
 
 constexpr const char* kDefaultCdDrive = "/dev/cdrom";
 
-bool isCueSheet(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string ending = path.substr(path.size() - 4);
-  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ending == ".cue";
-}
-
 class GstDeviceProvider final : public MciDeviceProvider {
  public:
   std::unique_ptr<MediaFileDevice> openMediaFile(const std::string& path,
@@ -33,16 +25,8 @@ class GstDeviceProvider final : public MciDeviceProvider {
 
   std::unique_ptr<CdAudioDrive> openCdDrive(DeviceOpenFailure& failure) override {
     const char* chosen = std::getenv("PELLARIN_CD_DEVICE");
-    std::string path = chosen != nullptr && *chosen != '\0' ? chosen : kDefaultCdDrive;
-    std::unique_ptr<CdSectorSource> source =
-        isCueSheet(path) ? openCdImage(path) : openCdDriveSource(path);
-    if (!source) {
-      failure = DeviceOpenFailure::noDevice;
-      return nullptr;
-    }
-    auto drive = makeCdAudioDriveGst(std::move(source));
-    failure = drive ? DeviceOpenFailure::none : DeviceOpenFailure::noDriver;
-    return drive;
+    return openCdAudioDriveGst(chosen != nullptr && *chosen != '\0' ? chosen : kDefaultCdDrive,
+                               failure);
   }
 };
 
