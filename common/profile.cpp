@@ -1,19 +1,13 @@
 #include "common/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <system_error>
 
 #include "common/ascii_text.h"
 #include "common/debug_log.h"
+#include "common/file_access.h"
 #include "common/text_encoding.h"
 
 namespace pellarin {
@@ -196,66 +190,22 @@ Lookup lookUp(std::string_view text, std::string_view section, std::string_view 
   return result;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { close(); }
-  int get() const { return fd_; }
-  bool close() {
-    if (fd_ < 0) return true;
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0;
-  }
+// A UTF-16 file (one that starts with its byte-order mark) holds two-byte text: none of its
+// lines is one this engine can read, and one-byte lines appended to it would leave the file in
+// two encodings.
+bool isUtf16(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
 
- private:
-  int fd_;
-};
-
-enum class ReadOutcome { Read, Missing, Failed };
-
-struct FileContent {
-  ReadOutcome outcome = ReadOutcome::Failed;
-  std::string bytes;
-  struct stat status {};
-};
-
-// Reads a whole regular file. Anything else in the file's place (a folder, a device, a pipe)
-// is a failure; O_NONBLOCK keeps a pipe from hanging the open.
-FileContent readWholeFile(const std::filesystem::path& file) {
-  FileContent content;
-  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (fd.get() < 0) {
-    content.outcome = (errno == ENOENT) ? ReadOutcome::Missing : ReadOutcome::Failed;
-    if (content.outcome == ReadOutcome::Failed) {
-      debugLog("profile: cannot open %s: %s", file.c_str(), std::strerror(errno));
-    }
-    return content;
+// The file's text; nothing when it is missing, cannot be read or is not one-byte text.
+std::optional<std::string> readText(const std::filesystem::path& file) {
+  file_access::FileBytes content = file_access::readRegularFile(file);
+  if (content.outcome != file_access::ReadOutcome::Read) return std::nullopt;
+  if (isUtf16(content.bytes)) {
+    debugLog("profile: %s holds UTF-16 text; not read\n", file.string().c_str());
+    return std::nullopt;
   }
-  if (::fstat(fd.get(), &content.status) != 0 || !S_ISREG(content.status.st_mode)) {
-    debugLog("profile: %s is not a regular file", file.c_str());
-    return content;
-  }
-  if (content.status.st_size > 0) {
-    content.bytes.reserve(static_cast<std::size_t>(content.status.st_size));
-  }
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-    if (got > 0) {
-      content.bytes.append(buffer, static_cast<std::size_t>(got));
-    } else if (got == 0) {
-      break;
-    } else if (errno != EINTR) {
-      debugLog("profile: cannot read %s: %s", file.c_str(), std::strerror(errno));
-      content.bytes.clear();
-      return content;
-    }
-  }
-  content.outcome = ReadOutcome::Read;
-  return content;
+  return std::move(content.bytes);
 }
 
 // The raw text after "=" of the key, or nothing when the file, section or key is missing or
@@ -266,12 +216,12 @@ std::optional<std::string> findRawValue(std::string_view section, std::string_vi
   section = normaliseName(section);
   key = normaliseName(key);
   if (section.empty() || key.empty()) return std::nullopt;
-  FileContent content = readWholeFile(file);
-  if (content.outcome != ReadOutcome::Read) return std::nullopt;
-  const Lookup found = lookUp(content.bytes, section, key);
+  const std::optional<std::string> text = readText(file);
+  if (!text) return std::nullopt;
+  const Lookup found = lookUp(*text, section, key);
   if (!found.keyFound) return std::nullopt;
   const Line& line = found.keyLine;
-  return content.bytes.substr(line.valueBegin, line.contentEnd - line.valueBegin);
+  return text->substr(line.valueBegin, line.contentEnd - line.valueBegin);
 }
 
 std::string cleanValue(std::string_view raw) {
@@ -284,103 +234,105 @@ std::string cleanValue(std::string_view raw) {
   return std::string(raw);
 }
 
+// The caller's default as a value: up to its first NUL, without blanks at its end (those at its
+// start are the caller's own).
+std::string cleanDefault(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return std::string(text);
+}
+
 std::string cutToBuffer(std::string text, std::size_t bufferSize) {
   if (bufferSize == 0) return {};
   if (text.size() > bufferSize - 1) text.resize(bufferSize - 1);
   return text;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(done));
-  }
-  return true;
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+  const std::filesystem::path folder = file.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-// The path that is actually replaced. A symbolic link is followed to the file it names, so the
-// link stays a link and the settings go where it points; a link that names no existing file
-// gives nothing, since creating a file at the end of an unknown chain is not a sound guess.
-std::optional<std::filesystem::path> resolveTarget(const std::filesystem::path& file) {
-  struct stat status {};
-  if (::lstat(file.c_str(), &status) != 0) {
-    if (errno == ENOENT) return file;
+// The file a write replaces: the file itself, or for a link the file it ends at, provided that
+// lies in the link's own folder. A link out of the folder could make a settings write overwrite
+// any file the user (or root) may change; a link to a file beside it is the user's own
+// arrangement: the link stays and the file it names is replaced. A link that leads nowhere is
+// refused, since creating a file at the end of an unknown chain is not a sound guess.
+std::optional<std::filesystem::path> writeTarget(const std::filesystem::path& file) {
+  switch (file_access::entryKind(file)) {
+    case file_access::EntryKind::Missing:
+    case file_access::EntryKind::RegularFile:
+    case file_access::EntryKind::Other:  // refused by the read that follows
+      return file;
+    case file_access::EntryKind::Unknown:
+      debugLog("profile: cannot look at %s\n", file.string().c_str());
+      return std::nullopt;
+    case file_access::EntryKind::Link:
+      break;
+  }
+  const std::optional<std::filesystem::path> target = file_access::resolvedPath(file);
+  const std::optional<std::filesystem::path> folder = file_access::resolvedPath(folderOf(file));
+  if (!target || !folder) {
+    debugLog("profile: link %s leads nowhere; not written\n", file.string().c_str());
     return std::nullopt;
   }
-  if (!S_ISLNK(status.st_mode)) return file;
-  char* resolved = ::realpath(file.c_str(), nullptr);
-  if (resolved == nullptr) {
-    debugLog("profile: symbolic link %s leads nowhere", file.c_str());
+  if (target->parent_path() != *folder) {
+    debugLog("profile: link %s leads out of its folder; not written\n", file.string().c_str());
     return std::nullopt;
   }
-  std::filesystem::path target(resolved);
-  std::free(resolved);
   return target;
 }
 
-// Creates a new, empty file beside target with the given permissions (the process's umask
-// applies). O_EXCL makes sure an existing file is never reused.
-int createSibling(const std::filesystem::path& target, mode_t mode, std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    name = (folder /
-            ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
-             std::to_string(counter.fetch_add(1)) + "." + std::to_string(now % 1000000) + ".tmp"))
-               .string();
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
+// A write's temporary file is ".<file name>.<unique part>.tmp" beside the file.
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+std::string temporaryPrefix(const std::filesystem::path& target) {
+  return "." + target.filename().string() + ".";
 }
 
-// Writes bytes to a new file beside target and renames it over target, so a crash, a kill or
-// a full disk leaves either the old file or the new one, never a part of one.
-bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
-                 const struct stat* oldStatus) {
-  std::string temporary;
-  // A new settings file gets the permissions any newly created file would get; a replacement
-  // starts private and then takes the old file's permission bits and, where allowed, its owner.
-  FileDescriptor fd(createSibling(target, oldStatus != nullptr ? 0600 : 0666, temporary));
-  if (fd.get() < 0) {
-    debugLog("profile: cannot create a file beside %s: %s", target.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = true;
-  if (oldStatus != nullptr) {
-    ok = ::fchmod(fd.get(), oldStatus->st_mode & 07777) == 0;
-    if (ok && (oldStatus->st_uid != ::geteuid() || oldStatus->st_gid != ::getegid())) {
-      if (::fchown(fd.get(), oldStatus->st_uid, oldStatus->st_gid) != 0) {
-        debugLog("profile: owner of %s not kept: %s", target.c_str(), std::strerror(errno));
-      }
+// Temporary files that writes to the same file left when they were killed half-way; without
+// this every such kill would leave one for good. Those of writes still under way stay.
+void removeAbandonedTemporaries(const std::filesystem::path& folder, std::string_view prefix) {
+  std::error_code error;
+  std::filesystem::directory_iterator entry(folder, error);
+  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (name.size() > prefix.size() + kTemporarySuffix.size() && name.starts_with(prefix) &&
+        name.ends_with(kTemporarySuffix)) {
+      file_access::removeIfAbandoned(entry->path());
     }
   }
-  ok = ok && writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-  ok = fd.close() && ok;
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    debugLog("profile: cannot write %s: %s", target.c_str(), std::strerror(errno));
-    ::unlink(temporary.c_str());
-    return false;
+}
+
+// Writes bytes to a new file beside target and puts it in target's place in one step, so a
+// crash, a kill or a full disk leaves either the old file or the new one, never a part of one.
+bool replaceFile(const std::filesystem::path& target, std::string_view bytes) {
+  const std::filesystem::path folder = folderOf(target);
+  const std::string prefix = temporaryPrefix(target);
+  removeAbandonedTemporaries(folder, prefix);
+  std::optional<file_access::NewFile> temporary =
+      file_access::NewFile::createIn(folder, prefix, kTemporarySuffix);
+  return temporary && temporary->append(bytes) && temporary->replace(target);
+}
+
+// True when the name's last byte is the lead byte of a double-byte character without its
+// second byte. Before the "]" of a section header it would take the bracket for that byte.
+// A key may end so: "=" is never a second byte.
+bool endsInLoneLeadByte(std::string_view name) {
+  bool lone = false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    lone = isLead(name[i]) && i + 1 == name.size();
+    if (isLead(name[i])) ++i;
   }
-  // Make the rename itself durable; the new file is in place either way.
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFd.get() >= 0) ::fsync(folderFd.get());
-  return true;
+  return lone;
 }
 
 // Valid when the name survives a write and a read unchanged: no line break or NUL, not empty,
-// and for a key nothing that would turn its line into a header, a comment or another key.
+// and nothing that would turn its line into a header, a comment or another key, or its header
+// into one that never closes.
 bool isStorableSection(std::string_view name) {
-  return !name.empty() && findClosingBracket(name) == std::string_view::npos;
+  return !name.empty() && findClosingBracket(name) == std::string_view::npos &&
+         !endsInLoneLeadByte(name);
 }
 
 bool isStorableKey(std::string_view name) {
@@ -394,8 +346,7 @@ std::string readProfileString(std::string_view section, std::string_view key,
                               std::string_view defaultValue, std::size_t bufferSize,
                               const std::filesystem::path& file) {
   const std::optional<std::string> raw = findRawValue(section, key, file);
-  if (!raw)
-    return cutToBuffer(std::string(defaultValue.substr(0, defaultValue.find('\0'))), bufferSize);
+  if (!raw) return cutToBuffer(cleanDefault(defaultValue), bufferSize);
   return cutToBuffer(cleanValue(*raw), bufferSize);
 }
 
@@ -426,25 +377,30 @@ int readProfileInt(std::string_view section, std::string_view key, int defaultVa
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         const std::filesystem::path& file) {
   if (holdsLineBreakOrNul(section) || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value)) {
-    debugLog("profile: line break or NUL refused in a write to %s", file.c_str());
+    debugLog("profile: line break or NUL refused in a write to %s\n", file.string().c_str());
     return false;
   }
   section = normaliseName(section);
   key = normaliseName(key);
   if (!isStorableSection(section) || !isStorableKey(key)) {
-    debugLog("profile: name that cannot be stored refused in a write to %s", file.c_str());
+    debugLog("profile: name that cannot be stored refused in a write to %s\n",
+             file.string().c_str());
     return false;
   }
 
   if (!file.has_filename()) return false;
-  const std::optional<std::filesystem::path> target = resolveTarget(file);
+  const std::optional<std::filesystem::path> target = writeTarget(file);
   if (!target) return false;
-  FileContent content = readWholeFile(*target);
-  if (content.outcome == ReadOutcome::Failed) return false;
-  const bool exists = content.outcome == ReadOutcome::Read;
+  const file_access::FileBytes content = file_access::readRegularFile(*target);
+  if (content.outcome == file_access::ReadOutcome::Failed) return false;
+  const bool exists = content.outcome == file_access::ReadOutcome::Read;
+  if (exists && isUtf16(content.bytes)) {
+    debugLog("profile: %s holds UTF-16 text; not written\n", target->string().c_str());
+    return false;
+  }
   // A file we may not write stays as it is, even though its folder would let us replace it.
-  if (exists && ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0) {
-    debugLog("profile: %s is read-only", target->c_str());
+  if (exists && !file_access::mayWrite(*target)) {
+    debugLog("profile: %s is read-only\n", target->string().c_str());
     return false;
   }
 
@@ -470,7 +426,7 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
     out.append("[").append(section).append("]").append(kLineEnd);
     out.append(key).append("=").append(value).append(kLineEnd);
   }
-  return replaceFile(*target, out, exists ? &content.status : nullptr);
+  return replaceFile(*target, out);
 }
 
 }  // namespace pellarin

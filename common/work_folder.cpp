@@ -1,67 +1,81 @@
 #include "common/work_folder.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <system_error>
-
+#include "common/debug_log.h"
 #include "common/system_names.h"
+#include "common/work_folder_platform.h"
 
 namespace pellarin {
 
 namespace {
-// Only absolute paths count: a relative one would put the settings wherever the program
-// happens to be started.
-bool isAbsolutePath(const char* path) {
-  return path != nullptr && path[0] == '/';
+
+using work_folder_platform::FolderFacts;
+using work_folder_platform::FolderKind;
+
+// Why what stands in the work folder's place may not be used; nothing when it may (a missing
+// folder included). A link could lead into anyone's folder, and another user's folder is theirs
+// to fill with links and files that we would then read or overwrite.
+const char* refusal(const FolderFacts& facts) {
+  switch (facts.kind) {
+    case FolderKind::Missing:
+      return nullptr;
+    case FolderKind::Folder:
+      return facts.ownedByUser ? nullptr : "belongs to another user";
+    case FolderKind::Link:
+      return "is a link";
+    case FolderKind::Other:
+      return "is not a folder";
+    case FolderKind::Unknown:
+      break;
+  }
+  return "cannot be looked at";
 }
 
-std::filesystem::path configHome() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (isAbsolutePath(xdg)) return xdg;
-  const char* home = std::getenv("HOME");
-  if (!isAbsolutePath(home)) {
-    // Without a usable HOME, the user's home folder from the account database.
-    const passwd* account = ::getpwuid(::getuid());
-    home = account != nullptr && isAbsolutePath(account->pw_dir) ? account->pw_dir : "/";
-  }
-  return std::filesystem::path(home) / ".config";
-}
 }  // namespace
 
 std::filesystem::path workFolder() {
-  return configHome() / kWorkFolderName;
+  return work_folder_platform::parentOfWorkFolder() / kWorkFolderName;
+}
+
+std::optional<std::filesystem::path> openWorkFolder(WorkFolderUse use) {
+  const std::filesystem::path folder = workFolder();
+  FolderFacts facts = work_folder_platform::inspectFolder(folder);
+  if (facts.kind == FolderKind::Missing) {
+    if (use == WorkFolderUse::Existing) return std::nullopt;
+    if (!work_folder_platform::createPrivateFolder(folder)) return std::nullopt;
+    facts = work_folder_platform::inspectFolder(folder);
+  }
+  if (const char* reason = refusal(facts)) {
+    debugLog("work folder: %s %s; nothing is read or written there\n", folder.string().c_str(),
+             reason);
+    return std::nullopt;
+  }
+  if (facts.kind != FolderKind::Folder) return std::nullopt;  // gone again meanwhile
+  // A folder of ours that others may look into is closed; if that fails it is still ours, and
+  // the files in it are private anyway.
+  if (!facts.privateToOwner) work_folder_platform::makePrivate(folder);
+  return folder;
 }
 
 bool createWorkFolder() {
+  return openWorkFolder(WorkFolderUse::Create).has_value();
+}
+
+std::filesystem::path workFilePath(std::string_view name) {
   const std::filesystem::path folder = workFolder();
-  std::error_code error;
-  std::filesystem::create_directories(folder.parent_path(), error);
-  if (::mkdir(folder.c_str(), 0700) == 0) {
-    // The umask may have taken bits away; the owner needs all three.
-    ::chmod(folder.c_str(), 0700);
-  } else if (errno != EEXIST) {
-    return false;
-  }
-  return std::filesystem::is_directory(folder, error);
+  if (refusal(work_folder_platform::inspectFolder(folder)) != nullptr) return {};
+  return folder / name;
 }
 
 std::filesystem::path settingsFilePath() {
-  return workFolder() / kSettingsFileName;
+  return workFilePath(kSettingsFileName);
 }
 
 std::filesystem::path pictureFilePath() {
-  return workFolder() / kPictureFileName;
+  return workFilePath(kPictureFileName);
 }
 
 std::filesystem::path programFolder() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::filesystem::current_path(error);
-  return exe.parent_path();
+  return work_folder_platform::executableFolder();
 }
 
 }  // namespace pellarin

@@ -45,7 +45,9 @@ MainResult Main(std::string_view commandLine, MainServices& services) {
     return services.forms.showPreview(parent) ? MainResult::KeepRunning : MainResult::End;
   }
 
-  createWorkFolder();
+  // A refused work folder (a link, another user's) leaves the files' paths empty: the settings
+  // then read as defaults and nothing is written there.
+  openWorkFolder(WorkFolderUse::Create);
   loadSettings();
 
   for (const Companion& companion : kCompanions) {

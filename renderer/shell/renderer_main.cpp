@@ -34,6 +34,8 @@ void dispatchMessage(RendererPlatform& platform, const WindowMessage& message) {
 }  // namespace
 
 void readScreenSize() {
+  // A refused work folder leaves the file's path empty, and so the defaults.
+  openWorkFolder(WorkFolderUse::Existing);
   const auto file = settingsFilePath();
   int width = readProfileInt(kSettingsSection, kWidthKey, kDefaultWidth, file);
   if (width == 0) width = kDefaultWidth;

@@ -127,5 +127,24 @@ TEST_F(RendererTest, ShowsCrystalsAndSpacePausesThemWhileTheArrowsStillTurnTheCa
   EXPECT_FALSE(pointerBlank()) << "the pointer shows again";
 }
 
+// A link in the work folder's place is not followed: the size written behind it is not read, and
+// the one debug line says why.
+TEST_F(RendererTest, ALinkInTheWorkFoldersPlaceIsNotFollowed) {
+  fs::remove_all(folder_ / "k_veld_temp");
+  fs::create_directories(folder_ / "elsewhere");
+  put(folder_ / "elsewhere" / "Pellarin.ini", "[Settings]\r\nWidth= 800\r\nHeight= 600\r\n");
+  fs::create_directory_symlink(folder_ / "elsewhere", folder_ / "k_veld_temp");
+  start();
+  EXPECT_EQ(std::make_pair(attributes_.width, attributes_.height), std::make_pair(1024, 768));
+  tap(XK_Escape);
+  EXPECT_EQ(exitStatus(), 0);
+  const std::string log = errors();
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("work folder"); at != std::string::npos;
+       at = log.find("work folder", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 1u) << log;
+}
+
 }  // namespace
 }  // namespace pellarin::testing

@@ -161,6 +161,21 @@ TEST_F(MainTest, RunModeWritesTheScreenSizeAndLoadsTheMusicSettingsFirst) {
   EXPECT_EQ(run("/p 99"), MainResult::End);
 }
 
+// A link in the work folder's place: the start-up reads none of the settings behind it and writes
+// nothing there, and goes on with the defaults.
+TEST_F(MainTest, ALinkInTheWorkFoldersPlaceIsNeitherReadNorWritten) {
+  const std::filesystem::path elsewhere = root() / "elsewhere";
+  const std::string settings = "[Settings]\r\nBGM\x8B\xE6\x95\xAA= 1\r\n";
+  writeFile(elsewhere / kSettingsFileName, settings);
+  std::filesystem::create_directories(workFolder().parent_path());
+  std::filesystem::create_directory_symlink(elsewhere, workFolder());
+  EXPECT_EQ(run("/S"), MainResult::KeepRunning);
+  EXPECT_EQ(fake_.kindAtLoad, 0);
+  EXPECT_EQ(Quorvane_B::musicFolder, programFolder().string());
+  EXPECT_EQ(readFile(elsewhere / kSettingsFileName), settings);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere), {}), 1);
+}
+
 TEST(CommandLine, ModeLetterAndPreviewNumber) {
   EXPECT_EQ(modeLetter("\xE2\x96\xA0S"), 'S');  // one character, however many bytes
   EXPECT_EQ(modeLetter("/\xC3\xBF"), '?');

@@ -1,3 +1,4 @@
+// Code page 932 conversion through iconv.
 #include "common/text_encoding.h"
 
 #include <iconv.h>
