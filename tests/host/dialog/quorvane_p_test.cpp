@@ -10,22 +10,26 @@
 
 #include "common/system_names.h"
 #include "host/core/quorvane_b.h"
+#include "host/core/screen_metrics.h"
 
 namespace pellarin {
 namespace {
 
 namespace B = Quorvane_B;
 
-// Every seam of the dialog in one recording double.
-class Fakes final : public DialogView,
+// Every seam of the dialog in one recording double; the screen's size is the one the start-up
+// measures, so the dialog and the start-up agree on the one size type.
+class Fakes final : public ScreenMetrics,
+                    public DialogView,
                     public SettingsWriter,
                     public FileChooser,
                     public BrowserOpener,
                     public PointerPosition {
  public:
-  ScreenSize screenSize() override { return {1024, 768}; }
+  ScreenSize primaryScreenSize() override { return {1024, 768}; }
+  ScreenSize screenSize() override { return primaryScreenSize(); }
   ScreenSize windowSize() override { return {503, 296}; }
-  void moveWindow(int, int) override {}
+  void moveWindow(int left, int top) override { moved = ScreenPoint{left, top}; }
   std::optional<ScreenRect> windowRect() override { return rect; }
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override {
     zooms.emplace_back(from, to);
@@ -59,6 +63,7 @@ class Fakes final : public DialogView,
 
   Quorvane_P::Services services() { return {*this, *this, *this, *this, *this}; }
 
+  std::optional<ScreenPoint> moved;
   std::optional<ScreenRect> rect = ScreenRect{260, 236, 763, 532};
   std::vector<std::pair<ScreenRect, ScreenRect>> zooms;
   std::array<bool, 3> marks{true, true, true};
@@ -89,6 +94,8 @@ class DialogTest : public ::testing::Test {
 
 // Marks and enabled controls per stored kind are in the table below.
 TEST_F(DialogTest, LoadShowsTheStoredChoiceAndZoomsFromThePointer) {
+  // The outer size centred across the screen, a third of the free height above it.
+  EXPECT_EQ(f.moved, (ScreenPoint{(1024 - 503) / 2, (768 - 296) / 3}));
   EXPECT_EQ(f.repeat, "");              // track 0: an empty box
   std::vector<std::string> tracks{""};  // no track, then 1 to 30
   for (int track = 1; track <= 30; ++track) tracks.push_back(std::to_string(track));
