@@ -135,6 +135,7 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   gtk_container_add(GTK_CONTAINER(window_), fixed_);
   g_signal_connect(fixed_, "draw", G_CALLBACK(onFixedDraw), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(window_, "destroy-event", G_CALLBACK(onDestroyedFromOutside), this);
   g_signal_connect(window_, "realize", G_CALLBACK(onWindowRealize), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
 
@@ -237,7 +238,9 @@ QuorvanePViewGtk::~QuorvanePViewGtk() {
   cancelButton_.reset();
   g_signal_handlers_disconnect_by_data(window_, this);
   g_signal_handlers_disconnect_by_data(fixed_, this);
-  gtk_widget_destroy(window_);
+  // A toplevel whose X window was destroyed from outside cannot be taken down without GTK
+  // complaining about its lost frame clock; the program ends right after, so it is left.
+  if (!windowGone_) gtk_widget_destroy(window_);
   g_object_unref(window_);
   for (cairo_surface_t* surface : markSurfaces_) cairo_surface_destroy(surface);
   for (cairo_surface_t* surface : frameSurfaces_) cairo_surface_destroy(surface);
@@ -298,6 +301,7 @@ void QuorvanePViewGtk::moveWindow(int left, int top) {
 }
 
 std::optional<ScreenRect> QuorvanePViewGtk::windowRect() {
+  if (windowGone_) return std::nullopt;
   const ScreenSize size = windowSize();
   GdkWindow* window = gtk_widget_get_window(window_);
   if (window && gtk_widget_get_mapped(window_)) {
@@ -317,7 +321,7 @@ void QuorvanePViewGtk::zoomWindow(const ScreenRect& from, const ScreenRect& to) 
 
 void QuorvanePViewGtk::setBusyPointer(bool busy) {
   GdkWindow* window = gtk_widget_get_window(window_);
-  if (!window) return;
+  if (!window || windowGone_) return;
   GdkCursor* cursor =
       busy ? gdk_cursor_new_from_name(gtk_widget_get_display(window_), "wait") : nullptr;
   gdk_window_set_cursor(window, cursor);
@@ -374,7 +378,7 @@ void QuorvanePViewGtk::stopAnimationTimer() {
 }
 
 void QuorvanePViewGtk::close() {
-  gtk_widget_hide(window_);
+  if (!windowGone_) gtk_widget_hide(window_);
   if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
 }
 
@@ -481,6 +485,21 @@ void QuorvanePViewGtk::onWindowRealize(GtkWidget* widget, gpointer) {
 gboolean QuorvanePViewGtk::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
   QuorvanePViewGtk* view = self(data);
   // The close box closes the way "ｷｬﾝｾﾙ" does.
+  if (view->form_) {
+    view->form_->closeDialog();
+  } else {
+    view->close();
+  }
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onDestroyedFromOutside(GtkWidget*, GdkEvent*, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  // Destroyed by another program (a window manager's kill, a tool): there is no window left
+  // to ask, so it counts as "ｷｬﾝｾﾙ" and the modal run ends. Left to itself GTK would take the
+  // widget away while the loop and the animation timer went on.
+  debugLog("dialog: the window was destroyed from outside");
+  view->windowGone_ = true;
   if (view->form_) {
     view->form_->closeDialog();
   } else {

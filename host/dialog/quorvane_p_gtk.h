@@ -61,6 +61,7 @@ class QuorvanePViewGtk final : public DialogView {
   static void onBoxRealize(GtkWidget* widget, gpointer self);
   static void onWindowRealize(GtkWidget* widget, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onDestroyedFromOutside(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean onTick(gpointer self);
 
@@ -81,6 +82,8 @@ class QuorvanePViewGtk final : public DialogView {
   Quorvane_P* form_ = nullptr;
   guint timer_ = 0;
   GMainLoop* loop_ = nullptr;
+  // Another program destroyed the window: nothing may be drawn into it any more.
+  bool windowGone_ = false;
   int left_ = 0;
   int top_ = 0;
 };

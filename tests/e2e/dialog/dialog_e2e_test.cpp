@@ -143,5 +143,36 @@ TEST_F(DialogEndToEndTest, CancelAndTheCloseBoxWriteNothing) {
   }
 }
 
+TEST_F(DialogEndToEndTest, DestroyedByAnotherProgramEndsLikeCancel) {
+  fs::create_directories(settingsFile().parent_path());
+  const std::string before = "[Settings]\r\n" + kKindKey + "= 0\r\n";
+  put(settingsFile(), before);
+  // What "xdotool windowclose" does: the program ends as after "ｷｬﾝｾﾙ". A window manager's kill
+  // of the whole connection ends it through the toolkit's lost-display exit instead.
+  struct End {
+    const char* name;
+    void (*end)(Display*, Window);
+    std::optional<int> exitCode;
+  };
+  const End ends[] = {
+      {"window destroyed", [](Display* d, Window w) { XDestroyWindow(d, w); }, 0},
+      {"client killed", [](Display* d, Window w) { XKillClient(d, w); }, std::nullopt}};
+  for (const auto& [name, end, exitCode] : ends) {
+    SCOPED_TRACE(name);
+    auto host = startHost("/C");
+    const Window dialog = waitForDialog();
+    ASSERT_NE(dialog, 0u);
+    click(kCdLabelX, kCdLabelY);  // a change in memory only
+    end(display_, dialog);
+    XSync(display_, False);
+    const std::optional<int> status = host->waitForExit(10s);
+    ASSERT_TRUE(status.has_value()) << "still running";
+    if (exitCode) {
+      EXPECT_EQ(status, exitCode);
+    }
+    EXPECT_EQ(settings(), before);
+  }
+}
+
 }  // namespace
 }  // namespace pellarin::testing
