@@ -10,6 +10,7 @@
 #include "host/controls/twips.h"
 #include "host/dialog/dialog_assets.h"
 #include "host/dialog/dialog_texts.h"
+#include "host/dialog/frame_extents_x11.h"
 #include "host/dialog/quorvane_p.h"
 
 namespace pellarin {
@@ -30,6 +31,8 @@ constexpr int kKindLabelWidths[3] = {330, 645, 900};
 constexpr int kAnimationBoxLefts[2] = {180, 5400};
 constexpr int kAnimationBoxTop = 2880, kAnimationBoxWidth = 1845, kAnimationBoxHeight = 780;
 constexpr int kAnimationTickMs = 100;
+// How long the window manager may take to say what frame the dialog will get.
+constexpr std::chrono::milliseconds kFrameExtentsWait{500};
 // The dialog font: the Japanese proportional gothic the dialog was laid out with is not on
 // this desktop; IPA P Gothic has the same metrics class.
 constexpr const char* kDialogFontFamily = "IPAPGothic";
@@ -291,7 +294,12 @@ ScreenSize QuorvanePViewGtk::windowSize() {
     gdk_window_get_frame_extents(window, &extents);
     return {extents.width, extents.height};
   }
-  return {px(kClientWidthTwips), px(kClientHeightTwips)};
+  // Not shown yet: the client area and the frame the window manager will put around it, so
+  // that the framed window is what gets placed.
+  gtk_widget_realize(window_);
+  const FrameExtents frame = windowFrameExtents(gtk_widget_get_window(window_), kFrameExtentsWait);
+  return {px(kClientWidthTwips) + frame.left + frame.right,
+          px(kClientHeightTwips) + frame.top + frame.bottom};
 }
 
 void QuorvanePViewGtk::moveWindow(int left, int top) {

@@ -3,9 +3,12 @@
 
 #include "tests/support/e2e_support.h"  // first: gtest before Xlib
 
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <stdlib.h>
+
+#include <array>
 
 namespace pellarin::testing {
 namespace {
@@ -79,6 +82,32 @@ class DialogEndToEndTest : public TempFolderTest {
       std::this_thread::sleep_for(down ? 50ms : 250ms);
     }
   }
+  // Starts openbox on the test's display and waits until it manages windows.
+  std::unique_ptr<Process> startWindowManager() {
+    auto manager = std::make_unique<Process>("/usr/bin/openbox", std::vector<std::string>{},
+                                             folder_ / "openbox.log");
+    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    EXPECT_TRUE(waitUntil([&] {
+      return cardinals(DefaultRootWindow(display_), check).size() == 1;
+    })) << "openbox did not start";
+    return manager;
+  }
+  std::vector<long> cardinals(Window window, Atom property) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display_, window, property, 0, 16, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
+        format == 32 && data != nullptr) {
+      const auto* longs = reinterpret_cast<const long*>(data);
+      values.assign(longs, longs + count);
+    }
+    if (data != nullptr) XFree(data);
+    return values;
+  }
+
   // The screen's colour at a client position of the dialog, as 0xRRGGBB.
   std::uint32_t pixel(int x, int y) {
     return pixelAt(display_, DefaultRootWindow(display_), originX_ + x, originY_ + y);
@@ -141,6 +170,27 @@ TEST_F(DialogEndToEndTest, CancelAndTheCloseBoxWriteNothing) {
     EXPECT_EQ(host->waitForExit(10s), 0);
     EXPECT_EQ(settings(), before);
   }
+}
+
+TEST_F(DialogEndToEndTest, UnderAWindowManagerTheFramedWindowIsWhatIsCentred) {
+  auto manager = startWindowManager();
+  auto host = startHost("/C");
+  const Window dialog = waitForDialog();
+  ASSERT_NE(dialog, 0u);
+  const Atom extentsAtom = XInternAtom(display_, "_NET_FRAME_EXTENTS", False);
+  std::vector<long> extents;  // left, right, top, bottom
+  ASSERT_TRUE(waitUntil([&] { return (extents = cardinals(dialog, extentsAtom)).size() == 4; }));
+  ASSERT_GT(extents[2], 0) << "openbox gave the dialog no title bar";
+  XWindowAttributes client{};
+  XGetWindowAttributes(display_, dialog, &client);
+  const int outerWidth = client.width + static_cast<int>(extents[0] + extents[1]);
+  const int outerHeight = client.height + static_cast<int>(extents[2] + extents[3]);
+  const std::pair frameCorner(originX_ - static_cast<int>(extents[0]),
+                              originY_ - static_cast<int>(extents[2]));
+  EXPECT_EQ(frameCorner, std::pair((1024 - outerWidth) / 2, (768 - outerHeight) / 3))
+      << "client " << client.width << "x" << client.height << " at " << originX_ << "," << originY_;
+  click(kCancelX, kCancelY);
+  EXPECT_EQ(host->waitForExit(10s), 0);
 }
 
 TEST_F(DialogEndToEndTest, DestroyedByAnotherProgramEndsLikeCancel) {
