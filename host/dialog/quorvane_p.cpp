@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "common/debug_log.h"
 #include "common/system_names.h"
 #include "host/core/basic_numbers.h"
 #include "host/core/quorvane_b.h"
 #include "host/dialog/dialog_texts.h"
+#include "host/dialog/documentation.h"
 
 namespace pellarin {
 
@@ -101,8 +103,15 @@ void Quorvane_P::Cmd_Can_Click() {
 }
 
 void Quorvane_P::Pic_m_Click(int /*index*/) {
+  // The project has no page of its own: the boxes open the documentation that comes with the
+  // programs.
+  const std::optional<std::filesystem::path> readme = findReadme(services_.programFolder);
+  if (!readme) {
+    debugLog("dialog: no README for the programs in %s", services_.programFolder.c_str());
+    return;
+  }
   services_.view.setBusyPointer(true);
-  services_.browser.openAddress(dialog_texts::kHomePageAddress);
+  services_.browser.openDocument(*readme);
   services_.view.setBusyPointer(false);
 }
 

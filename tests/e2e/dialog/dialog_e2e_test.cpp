@@ -27,6 +27,7 @@ constexpr int kFileLabelX = 12 + 44 + 10, kFileLabelY = 12 + 92 + 6;
 constexpr int kTrackEntryX = 12 + 96 + 10, kTrackEntryY = 12 + 48 + 10;
 constexpr int kSetX = 140 + 52, kSetY = 192 + 16;
 constexpr int kCancelX = 252 + 50, kCancelY = 192 + 16;
+constexpr int kBoxX[2] = {12 + 60, 360 + 60}, kBoxY = 192 + 26;
 
 class DialogEndToEndTest : public TempFolderTest {
  protected:
@@ -46,13 +47,23 @@ class DialogEndToEndTest : public TempFolderTest {
     ASSERT_NE(display_ = openDisplay(), nullptr);
   }
   void TearDown() override {
+    ::unsetenv("PELLARIN_DEBUG");
+    ::unsetenv("XDG_DATA_HOME");
     if (display_ != nullptr) XCloseDisplay(display_);
     TempFolderTest::TearDown();
   }
 
-  std::unique_ptr<Process> startHost(const std::string& mode) {
-    return std::make_unique<Process>(folder_ / "program" / "Pellarin",
-                                     std::vector<std::string>{mode});
+  std::unique_ptr<Process> startHost(const std::string& mode, const fs::path& programFolder = {},
+                                     const fs::path& stderrFile = {}) {
+    const fs::path folder = programFolder.empty() ? folder_ / "program" : programFolder;
+    if (!fs::exists(folder / "Pellarin")) {
+      fs::create_directories(folder);
+      for (const char* name : {"Pellarin", "Pellarin1.dll", "Pellarin2.dll", "kVeld.dll"}) {
+        fs::copy_file(folder_ / "program" / name, folder / name);
+      }
+    }
+    return std::make_unique<Process>(folder / "Pellarin", std::vector<std::string>{mode},
+                                     stderrFile);
   }
   fs::path settingsFile() const { return folder_ / "config" / "k_veld_temp" / "Pellarin.ini"; }
   std::string settings() const { return readFile(settingsFile()); }
@@ -191,6 +202,86 @@ TEST_F(DialogEndToEndTest, UnderAWindowManagerTheFramedWindowIsWhatIsCentred) {
       << "client " << client.width << "x" << client.height << " at " << originX_ << "," << originY_;
   click(kCancelX, kCancelY);
   EXPECT_EQ(host->waitForExit(10s), 0);
+}
+
+TEST_F(DialogEndToEndTest, TheAnimationBoxesOpenTheInstalledReadmeInTheBrowser) {
+  // Programs of the test's own, registered the desktop's way, that note what they were given:
+  // a browser (the default for web addresses) and a viewer (the default for Markdown files).
+  const fs::path applications = folder_ / "data" / "applications";
+  const fs::path launched = folder_ / "launched";
+  ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+  ::setenv("PELLARIN_DEBUG", "1", 1);
+  fs::create_directories(applications);
+  fs::create_directories(folder_ / "config");
+  put(folder_ / "note.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + launched.string() + "'\n");
+  fs::permissions(folder_ / "note.sh", fs::perms::owner_all);
+  auto registerApp = [&](const std::string& name, const std::string& types) {
+    put(applications / (name + ".desktop"), "[Desktop Entry]\nType=Application\nName=" + name +
+                                                "\nExec=" + (folder_ / "note.sh").string() + " " +
+                                                name + " %u\nMimeType=" + types + "\n");
+  };
+  // The README an installed copy keeps in <prefix>/share/doc/pellarin, the programs being in
+  // <prefix>/lib/pellarin; a build tree has them one level lower, in build/bin.
+  const fs::path readme = folder_ / "share" / "doc" / "pellarin" / "README.md";
+  struct Case {
+    const char* name;
+    fs::path programFolder;
+    bool readmeThere, browserThere;
+    int box;
+    std::string expected;  // the launcher's arguments, one a line
+  };
+  // The file's address; GIO hands a local file:// address to a launcher as the plain path.
+  const std::string path = readme.string();
+  auto arguments = [&] {
+    std::string text = readFile(launched);
+    if (const std::size_t at = text.find("file://"); at != std::string::npos) text.erase(at, 7);
+    return text;
+  };
+  const Case cases[] = {
+      {"build tree", folder_ / "program", true, true, 0, "browser\n" + path + "\n"},
+      {"installed", folder_ / "lib" / "pellarin", true, true, 1, "browser\n" + path + "\n"},
+      {"no browser", folder_ / "program", true, false, 0, "viewer\n" + path + "\n"},
+      {"no README", folder_ / "program", false, true, 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder_ / "share");
+    fs::remove(launched);
+    fs::remove(applications / "browser.desktop");
+    if (c.readmeThere) {
+      fs::create_directories(readme.parent_path());
+      put(readme, "# Pellarin\n");
+    }
+    std::string defaults = "[Default Applications]\ntext/markdown=viewer.desktop\n";
+    registerApp("viewer", "text/markdown;");
+    if (c.browserThere) {
+      registerApp("browser", "x-scheme-handler/http;x-scheme-handler/https;");
+      defaults += "x-scheme-handler/https=browser.desktop\nx-scheme-handler/http=browser.desktop\n";
+    }
+    put(folder_ / "config" / "mimeapps.list", defaults);
+
+    const fs::path log = folder_ / "host.log";
+    auto host = startHost("/C", c.programFolder, log);
+    ASSERT_NE(waitForDialog(), 0u);
+    click(kBoxX[c.box], kBoxY);
+    if (c.expected.empty()) {
+      std::this_thread::sleep_for(1s);
+      EXPECT_FALSE(fs::exists(launched));
+      EXPECT_NE(readFile(log).find("README"), std::string::npos) << readFile(log);
+    } else {
+      EXPECT_TRUE(waitUntil([&] { return arguments() == c.expected; }, 10s))
+          << readFile(launched) << readFile(log);
+    }
+    click(kCancelX, kCancelY);
+    EXPECT_EQ(host->waitForExit(10s), 0);
+  }
+}
+
+TEST_F(DialogEndToEndTest, TheBuildTreeKeepsTheReadmeWhereAnInstalledCopyHasIt) {
+  const fs::path copy =
+      fs::path(PELLARIN_BIN_DIR) / ".." / "share" / "doc" / "pellarin" / "README.md";
+  ASSERT_TRUE(fs::is_regular_file(copy));
+  EXPECT_EQ(readFile(copy), readFile(fs::path(PELLARIN_SOURCE_DIR) / "README.md"));
 }
 
 TEST_F(DialogEndToEndTest, DestroyedByAnotherProgramEndsLikeCancel) {

@@ -1,6 +1,7 @@
 #include "host/dialog/quorvane_p.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <deque>
 #include <string>
@@ -11,6 +12,8 @@
 #include "common/system_names.h"
 #include "host/core/quorvane_b.h"
 #include "host/core/screen_metrics.h"
+#include "host/dialog/documentation.h"
+#include "tests/common/temp_folder.h"
 
 namespace pellarin {
 namespace {
@@ -34,7 +37,7 @@ class Fakes final : public ScreenMetrics,
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override {
     zooms.emplace_back(from, to);
   }
-  void setBusyPointer(bool) override {}
+  void setBusyPointer(bool busy) override { log.push_back(busy ? "busy" : "default pointer"); }
   void setOptionMark(int index, bool selected) override { marks.at(index) = selected; }
   void setRepeatEnabled(bool enabled) override { repeatEnabled = enabled; }
   void setFileButtonEnabled(bool enabled) override { fileEnabled = enabled; }
@@ -58,11 +61,15 @@ class Fakes final : public ScreenMetrics,
     answers.pop_front();
     return answer;
   }
-  bool openAddress(std::string_view) override { return false; }
+  bool openDocument(const std::filesystem::path& file) override {
+    log.push_back("open " + file.string());
+    return true;
+  }
   std::optional<ScreenPoint> pointerPosition() override { return pointer; }
 
-  Quorvane_P::Services services() { return {*this, *this, *this, *this, *this}; }
+  Quorvane_P::Services services() { return {*this, *this, *this, *this, *this, programFolder}; }
 
+  std::filesystem::path programFolder = "/nowhere/lib/pellarin";
   std::optional<ScreenPoint> moved;
   std::optional<ScreenRect> rect = ScreenRect{260, 236, 763, 532};
   std::vector<std::pair<ScreenRect, ScreenRect>> zooms;
@@ -77,15 +84,17 @@ class Fakes final : public ScreenMetrics,
 
 using Marks = std::array<bool, 3>;
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
+    TempFolderTest::SetUp();
     B::musicKind = 0;
     B::cdRepeatTrack = 0;
     B::musicFile = "/home/u/old.mp3";
     B::musicFolder = "/home/u";
     B::lastApiResult = -7;
     form.Form_Load();
+    f.log.clear();
   }
 
   Fakes f;
@@ -211,6 +220,79 @@ TEST_F(DialogTest, AnimationCycleOf49Ticks) {
   EXPECT_EQ(f.log[49], "show 1:1");
   EXPECT_EQ(f.log[95], "show 1:24");
   EXPECT_EQ(f.log[96], "show 0:1");  // tick 49 drew nothing
+}
+
+TEST_F(DialogTest, TheReadmeIsFoundWhereAnInstalledCopyOrABuildTreeKeepsIt) {
+  namespace fs = std::filesystem;
+  const fs::path doc = fs::path("share") / "doc" / "pellarin";
+  // Where the program lies, what is put where (relative to the test's folder), and which
+  // README is found.
+  enum Kind { kFile, kFolder, kPipe, kDanglingLink, kLinkToFile };
+  struct Case {
+    const char* name;
+    fs::path program;
+    std::vector<std::pair<fs::path, Kind>> entries;
+    std::optional<fs::path> found;
+  };
+  const Case cases[] = {
+      {"build tree", "build/bin", {{"build" / doc, kFile}}, "build" / doc / "README.md"},
+      {"installed", "usr/lib/pellarin", {{"usr" / doc, kFile}}, "usr" / doc / "README.md"},
+      {"both: the nearer",
+       "usr/lib/pellarin",
+       {{"usr" / doc, kFile}, {"usr/lib" / doc, kFile}},
+       "usr/lib" / doc / "README.md"},
+      {"a folder", "build/bin", {{"build" / doc, kFolder}}, std::nullopt},
+      {"a pipe", "build/bin", {{"build" / doc, kPipe}}, std::nullopt},
+      {"a dangling link", "build/bin", {{"build" / doc, kDanglingLink}}, std::nullopt},
+      {"a link to a file",
+       "build/bin",
+       {{"build" / doc, kLinkToFile}},
+       "build" / doc / "README.md"},
+      {"nothing", "build/bin", {}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path root = folder_ / c.name;
+    fs::create_directories(root / c.program);
+    for (const auto& [where, kind] : c.entries) {
+      fs::create_directories(root / where);
+      const fs::path readme = root / where / "README.md";
+      switch (kind) {
+        case kFile:
+          put(readme, "# Pellarin\n");
+          break;
+        case kFolder:
+          fs::create_directory(readme);
+          break;
+        case kPipe:
+          ASSERT_EQ(::mkfifo(readme.c_str(), 0600), 0);
+          break;
+        case kDanglingLink:
+          fs::create_symlink(root / "gone.md", readme);
+          break;
+        case kLinkToFile:
+          put(root / "real.md", "# Pellarin\n");
+          fs::create_symlink(root / "real.md", readme);
+          break;
+      }
+    }
+    const std::optional<fs::path> found = findReadme(root / c.program);
+    EXPECT_EQ(found, c.found ? std::optional(root / *c.found) : std::nullopt);
+  }
+}
+
+TEST_F(DialogTest, AnAnimationBoxOpensTheReadmeUnderTheBusyPointerOrDoesNothing) {
+  f.programFolder = folder_ / "build" / "bin";
+  Quorvane_P dialog(f.services());
+  dialog.Pic_m_Click(1);
+  EXPECT_EQ(f.log, std::vector<std::string>{});
+
+  const std::filesystem::path readme = folder_ / "build/share/doc/pellarin/README.md";
+  std::filesystem::create_directories(readme.parent_path());
+  put(readme, "# Pellarin\n");
+  dialog.Pic_m_Click(0);
+  EXPECT_EQ(f.log,
+            (std::vector<std::string>{"busy", "open " + readme.string(), "default pointer"}));
 }
 
 }  // namespace
