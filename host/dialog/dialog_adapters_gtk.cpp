@@ -37,7 +37,7 @@ std::optional<std::string> FileChooserGtk::chooseFile(const FileChooserRequest& 
   if (!request.initialFolder.empty() &&
       !gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog),
                                            request.initialFolder.c_str())) {
-    debugLog("file chooser: cannot open in %s", request.initialFolder.c_str());
+    debugLog("file chooser: cannot open in %s\n", request.initialFolder.c_str());
   }
   std::optional<std::string> chosen;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
@@ -54,7 +54,7 @@ bool BrowserOpenerGtk::openDocument(const std::filesystem::path& file) {
   GError* error = nullptr;
   gchar* uri = g_filename_to_uri(file.c_str(), nullptr, &error);
   if (uri == nullptr) {
-    debugLog("browser: no address for %s: %s", file.c_str(), error ? error->message : "?");
+    debugLog("browser: no address for %s: %s\n", file.c_str(), error ? error->message : "?");
     g_clear_error(&error);
     return false;
   }
@@ -71,7 +71,7 @@ bool BrowserOpenerGtk::openDocument(const std::filesystem::path& file) {
     GList uris{uri, nullptr, nullptr};
     started = g_app_info_launch_uris(browser, &uris, context, &error);
     if (!started) {
-      debugLog("browser: %s did not start: %s", g_app_info_get_name(browser),
+      debugLog("browser: %s did not start: %s\n", g_app_info_get_name(browser),
                error ? error->message : "?");
       g_clear_error(&error);
     }
@@ -81,7 +81,7 @@ bool BrowserOpenerGtk::openDocument(const std::filesystem::path& file) {
   if (!started) {
     started = g_app_info_launch_default_for_uri(uri, context, &error);
     if (!started) {
-      debugLog("browser: nothing opens %s: %s", uri, error ? error->message : "?");
+      debugLog("browser: nothing opens %s: %s\n", uri, error ? error->message : "?");
       g_clear_error(&error);
     }
   }

@@ -69,7 +69,7 @@ FrameExtents windowFrameExtents(GdkWindow* gdkWindow, std::chrono::milliseconds 
       return *estimate;
     }
   } while (std::chrono::steady_clock::now() < end);
-  debugLog("dialog: the window manager gave no frame extents");
+  debugLog("dialog: the window manager gave no frame extents\n");
   return {};
 }
 

@@ -50,7 +50,7 @@ void Quorvane_P::Form_Load() {
   animationPointX_ = pointer ? static_cast<std::int16_t>(pointer->x) : 0;
   animationPointY_ = pointer ? static_cast<std::int16_t>(pointer->y) : 0;
 
-  if (const std::optional<ScreenRect> rect = view.windowRect()) {
+  if (const std::optional<ScreenRect> rect = zoomTarget()) {
     view.zoomWindow({animationPointX_, animationPointY_, animationPointX_, animationPointY_},
                     *rect);
   }
@@ -107,7 +107,7 @@ void Quorvane_P::Pic_m_Click(int /*index*/) {
   // programs.
   const std::optional<std::filesystem::path> readme = findReadme(services_.programFolder);
   if (!readme) {
-    debugLog("dialog: no README for the programs in %s", services_.programFolder.c_str());
+    debugLog("dialog: no README for the programs in %s\n", services_.programFolder.c_str());
     return;
   }
   services_.view.setBusyPointer(true);
@@ -140,8 +140,14 @@ void Quorvane_P::Form_QueryUnload() {
   services_.view.stopAnimationTimer();
 }
 
+std::optional<ScreenRect> Quorvane_P::zoomTarget() {
+  // The user's choice of no animations holds for the dialog's zoom as for the desktop's own.
+  if (!services_.view.animationsEnabled()) return std::nullopt;
+  return services_.view.windowRect();
+}
+
 void Quorvane_P::Form_Unload() {
-  if (const std::optional<ScreenRect> rect = services_.view.windowRect()) {
+  if (const std::optional<ScreenRect> rect = zoomTarget()) {
     services_.view.zoomWindow(
         *rect, {animationPointX_, animationPointY_, animationPointX_, animationPointY_});
   }

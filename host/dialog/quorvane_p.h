@@ -53,6 +53,8 @@ class Quorvane_P {
  private:
   void chooseKind(int index);
   void showKindControls(int kind);
+  // The window's rectangle when the zoom is to be drawn.
+  std::optional<ScreenRect> zoomTarget();
   void Form_QueryUnload();
   void Form_Unload();
 

@@ -1,7 +1,11 @@
 #include "host/dialog/quorvane_p_gtk.h"
 
+#include <gdk/gdkx.h>
+
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/debug_log.h"
@@ -12,6 +16,8 @@
 #include "host/dialog/dialog_texts.h"
 #include "host/dialog/frame_extents_x11.h"
 #include "host/dialog/quorvane_p.h"
+#include "host/dialog/zoom_animation.h"
+#include "host/dialog/zoom_outline_x11.h"
 
 namespace pellarin {
 
@@ -320,11 +326,36 @@ std::optional<ScreenRect> QuorvanePViewGtk::windowRect() {
   return ScreenRect{left_, top_, left_ + size.width, top_ + size.height};
 }
 
+bool QuorvanePViewGtk::animationsEnabled() {
+  gboolean enabled = TRUE;
+  g_object_get(gtk_widget_get_settings(window_), "gtk-enable-animations", &enabled, nullptr);
+  return enabled != FALSE;
+}
+
 void QuorvanePViewGtk::zoomWindow(const ScreenRect& from, const ScreenRect& to) {
-  // X11 desktops offer no call for the opening and closing zoom; the window simply appears
-  // and disappears.
-  debugLog("dialog: no zoom from (%d,%d,%d,%d) to (%d,%d,%d,%d)", from.left, from.top, from.right,
-           from.bottom, to.left, to.top, to.right, to.bottom);
+  // X11 desktops have no call for it: an outline of our own is moved through the steps,
+  // blocking like the desktop call it stands for (no event of the dialog runs meanwhile).
+  GdkDisplay* display = gtk_widget_get_display(window_);
+  if (!GDK_IS_X11_DISPLAY(display)) {
+    debugLog("dialog: no zoom outside X11\n");
+    return;
+  }
+  ZoomOutlineX11 outline(GDK_DISPLAY_XDISPLAY(display));
+  const ZoomAnimation animation(from, to);
+  const auto start = std::chrono::steady_clock::now();
+  int frames = 0;
+  for (;;) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    outline.show(animation.at(elapsed));
+    ++frames;
+    if (animation.finished(elapsed)) break;
+    std::this_thread::sleep_for(ZoomAnimation::kFrameInterval);
+  }
+  debugLog("dialog: zoom of %d frames in %lld ms\n", frames,
+           static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count()));
 }
 
 void QuorvanePViewGtk::setBusyPointer(bool busy) {
@@ -506,7 +537,7 @@ gboolean QuorvanePViewGtk::onDestroyedFromOutside(GtkWidget*, GdkEvent*, gpointe
   // Destroyed by another program (a window manager's kill, a tool): there is no window left
   // to ask, so it counts as "ｷｬﾝｾﾙ" and the modal run ends. Left to itself GTK would take the
   // widget away while the loop and the animation timer went on.
-  debugLog("dialog: the window was destroyed from outside");
+  debugLog("dialog: the window was destroyed from outside\n");
   view->windowGone_ = true;
   if (view->form_) {
     view->form_->closeDialog();

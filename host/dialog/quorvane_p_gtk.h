@@ -33,6 +33,7 @@ class QuorvanePViewGtk final : public DialogView {
   ScreenSize windowSize() override;
   void moveWindow(int left, int top) override;
   std::optional<ScreenRect> windowRect() override;
+  bool animationsEnabled() override;
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override;
   void setBusyPointer(bool busy) override;
   void setOptionMark(int index, bool selected) override;

@@ -13,7 +13,7 @@ namespace pellarin {
 
 int showSettingsDialog() {
   if (!gtk_init_check(nullptr, nullptr)) {
-    debugLog("settings dialog: no display");
+    debugLog("settings dialog: no display\n");
     return 0;
   }
   PangoTextPainter painter;

@@ -34,6 +34,7 @@ class Fakes final : public ScreenMetrics,
   ScreenSize windowSize() override { return {503, 296}; }
   void moveWindow(int left, int top) override { moved = ScreenPoint{left, top}; }
   std::optional<ScreenRect> windowRect() override { return rect; }
+  bool animationsEnabled() override { return animations; }
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override {
     zooms.emplace_back(from, to);
   }
@@ -70,6 +71,7 @@ class Fakes final : public ScreenMetrics,
   Quorvane_P::Services services() { return {*this, *this, *this, *this, *this, programFolder}; }
 
   std::filesystem::path programFolder = "/nowhere/lib/pellarin";
+  bool animations = true;
   std::optional<ScreenPoint> moved;
   std::optional<ScreenRect> rect = ScreenRect{260, 236, 763, 532};
   std::vector<std::pair<ScreenRect, ScreenRect>> zooms;
@@ -111,6 +113,24 @@ TEST_F(DialogTest, LoadShowsTheStoredChoiceAndZoomsFromThePointer) {
   EXPECT_EQ(f.entries, tracks);
   EXPECT_EQ(f.fileCaption, "/home/u/old.mp3");
   EXPECT_EQ(f.zooms, (std::vector{std::pair(ScreenRect{300, 400, 300, 400}, *f.rect)}));
+}
+
+TEST_F(DialogTest, NoZoomWhenTheDesktopHasAnimationsOffOrTheWindowCannotBeFound) {
+  // Whether animations are on, whether the window's rectangle is known, and the zooms drawn
+  // on opening and closing.
+  const std::tuple<bool, bool, std::size_t> cases[] = {
+      {true, true, 2}, {false, true, 0}, {true, false, 0}};
+  for (const auto& [animations, known, zooms] : cases) {
+    SCOPED_TRACE(::testing::Message() << animations << known);
+    Fakes fresh;
+    fresh.animations = animations;
+    if (!known) fresh.rect.reset();
+    Quorvane_P dialog(fresh.services());
+    dialog.Form_Load();
+    dialog.Cmd_Can_Click();
+    EXPECT_EQ(fresh.zooms.size(), zooms);
+    EXPECT_TRUE(dialog.closed());
+  }
 }
 
 TEST_F(DialogTest, EachKindShowsOneMarkAndEnablesItsOwnControl) {
