@@ -8,6 +8,7 @@
 #include <X11/keysym.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 
@@ -30,79 +31,48 @@ constexpr int kSetX = 140 + 52, kSetY = 192 + 16;
 constexpr int kCancelX = 252 + 50, kCancelY = 192 + 16;
 constexpr int kBoxX[2] = {12 + 60, 360 + 60}, kBoxY = 192 + 26;
 
-// Override-redirect windows (drawn over everything, never framed) as the X server reports their
-// life: the shapes they took, in order, and whether they were shown and taken away again.
-class PopupLog {
- public:
-  explicit PopupLog(Display* display) : display_(display) {
-    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
-    XSync(display_, False);
-  }
+// The override-redirect windows (drawn over everything, never framed) that were shown and
+// taken away again, from the events queued since root's structure was watched: the shapes
+// (left, top, width, height) each took while shown, in order.
+using Shape = std::array<int, 4>;
+std::vector<std::vector<Shape>> shownPopups(Display* display) {
   struct Popup {
-    std::vector<std::array<int, 4>> shapes;  // left, top, width, height, from when it showed
+    std::vector<Shape> shapes;
     bool mapped = false, destroyed = false;
-    std::size_t destroyedAt = 0;  // in the order of all events seen
   };
-  void read() {
-    while (XPending(display_) > 0) {
-      XEvent event{};
-      XNextEvent(display_, &event);
-      ++count_;
-      switch (event.type) {
-        case CreateNotify:
-          if (event.xcreatewindow.override_redirect) {
-            const XCreateWindowEvent& e = event.xcreatewindow;
-            popups_[e.window].shapes.push_back({e.x, e.y, e.width, e.height});
-          }
-          break;
-        case ConfigureNotify:
-          if (auto it = popups_.find(event.xconfigure.window); it != popups_.end()) {
-            const XConfigureEvent& e = event.xconfigure;
-            if (it->second.shapes.back() != std::array{e.x, e.y, e.width, e.height}) {
-              it->second.shapes.push_back({e.x, e.y, e.width, e.height});
-            }
-          }
-          break;
-        case MapNotify:
-          if (auto it = popups_.find(event.xmap.window); it != popups_.end()) {
-            // Only what was on the screen counts: from the shape it had when it was shown.
-            std::vector<std::array<int, 4>>& shapes = it->second.shapes;
-            if (!it->second.mapped) shapes.erase(shapes.begin(), shapes.end() - 1);
-            it->second.mapped = true;
-          }
-          if (event.xmap.window == watched_) watchedMappedAt_ = count_;
-          break;
-        case DestroyNotify:
-          if (auto it = popups_.find(event.xdestroywindow.window); it != popups_.end()) {
-            it->second.destroyed = true;
-            it->second.destroyedAt = count_;
-          }
-          break;
-        default:
-          break;
-      }
+  std::map<Window, Popup> popups;  // by id: the order they were created in
+  for (XEvent e{}; XPending(display) > 0;) {
+    XNextEvent(display, &e);
+    if (e.type == CreateNotify && e.xcreatewindow.override_redirect) {
+      const XCreateWindowEvent& c = e.xcreatewindow;
+      popups[c.window].shapes = {{c.x, c.y, c.width, c.height}};
+    }
+    // Reported on root: the window each event is about is not xany's (that is root).
+    const Window window = e.type == ConfigureNotify ? e.xconfigure.window
+                          : e.type == MapNotify     ? e.xmap.window
+                          : e.type == DestroyNotify ? e.xdestroywindow.window
+                                                    : 0;
+    const auto it = popups.find(window);
+    if (it == popups.end()) continue;
+    Popup& popup = it->second;
+    if (e.type == ConfigureNotify) {
+      const Shape shape{e.xconfigure.x, e.xconfigure.y, e.xconfigure.width, e.xconfigure.height};
+      // Before it is shown only its latest shape matters.
+      if (!popup.mapped) popup.shapes.clear();
+      if (popup.shapes.empty() || popup.shapes.back() != shape) popup.shapes.push_back(shape);
+    }
+    popup.mapped |= e.type == MapNotify;
+    popup.destroyed |= e.type == DestroyNotify;
+  }
+  std::vector<std::vector<Shape>> shown;
+  for (const auto& [window, popup] : popups) {
+    if (popup.mapped) {
+      EXPECT_TRUE(popup.destroyed) << "a popup was left on the screen";
+      shown.push_back(popup.shapes);
     }
   }
-  // The popups that were shown, in the order of their ids (the order they were created in).
-  std::vector<Popup> shown() const {
-    std::vector<Popup> result;
-    for (const auto& [window, popup] : popups_) {
-      if (popup.mapped) result.push_back(popup);
-    }
-    return result;
-  }
-  void clear() { popups_.clear(); }
-  // Notes when this window is mapped (in the order of all events seen).
-  void watch(Window window) { watched_ = window; }
-  std::size_t watchedMappedAt() const { return watchedMappedAt_; }
-
- private:
-  Display* display_;
-  std::map<Window, Popup> popups_;
-  std::size_t count_ = 0;
-  Window watched_ = 0;
-  std::size_t watchedMappedAt_ = 0;
-};
+  return shown;
+}
 
 class DialogEndToEndTest : public TempFolderTest {
  protected:
@@ -362,16 +332,15 @@ TEST_F(DialogEndToEndTest, TheBuildTreeKeepsTheReadmeWhereAnInstalledCopyHasIt) 
 TEST_F(DialogEndToEndTest, OpeningAndClosingZoomBetweenThePointerAndTheDialog) {
   // Where the pointer is when the dialog opens, and the dialog's place without a window manager.
   constexpr int kPointerX = 100, kPointerY = 600;
-  const std::array<int, 4> dialogShape{(1024 - 497) / 2, (768 - 266) / 3, 497, 266};
-  auto nearPointer = [&](const std::array<int, 4>& shape) {
+  const Shape dialogShape{(1024 - 497) / 2, (768 - 266) / 3, 497, 266};
+  auto nearPointer = [&](const Shape& shape) {
     return shape[2] < 497 / 4 && std::abs(shape[0] + shape[2] / 2 - kPointerX) < 60 &&
            std::abs(shape[1] + shape[3] / 2 - kPointerY) < 60;
   };
-  auto growing = [](const std::vector<std::array<int, 4>>& shapes) {
-    for (std::size_t i = 1; i < shapes.size(); ++i) {
-      if (shapes[i][2] < shapes[i - 1][2] || shapes[i][3] < shapes[i - 1][3]) return false;
-    }
-    return true;
+  auto growing = [](const std::vector<Shape>& shapes) {
+    return std::adjacent_find(shapes.begin(), shapes.end(), [](const Shape& a, const Shape& b) {
+             return b[2] < a[2] || b[3] < a[3];
+           }) == shapes.end();
   };
   for (bool animations : {true, false}) {
     SCOPED_TRACE(animations ? "animations on" : "animations off");
@@ -380,42 +349,29 @@ TEST_F(DialogEndToEndTest, OpeningAndClosingZoomBetweenThePointerAndTheDialog) {
     put(folder_ / "config" / "gtk-3.0" / "settings.ini",
         std::string("[Settings]\ngtk-enable-animations=") + (animations ? "1" : "0") + "\n");
     XTestFakeMotionEvent(display_, -1, kPointerX, kPointerY, 0);
+    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
     XSync(display_, False);
-    PopupLog popups(display_);
     auto host = startHost("/C");
-    const Window dialog = waitForWindow(display_, kTitle);
-    ASSERT_NE(dialog, 0u);
-    popups.watch(dialog);
     ASSERT_NE(waitForDialog(), 0u);
-    popups.read();
-    std::vector<PopupLog::Popup> opening = popups.shown();
-    popups.clear();
+    const std::vector<std::vector<Shape>> opening = shownPopups(display_);
     click(kCancelX, kCancelY);
     EXPECT_EQ(host->waitForExit(10s), 0);
-    popups.read();
-    std::vector<PopupLog::Popup> closing = popups.shown();
+    const std::vector<std::vector<Shape>> closing = shownPopups(display_);
+    XSelectInput(display_, DefaultRootWindow(display_), NoEventMask);
     if (!animations) {
-      EXPECT_TRUE(opening.empty());
-      EXPECT_TRUE(closing.empty());
+      EXPECT_TRUE(opening.empty() && closing.empty());
       continue;
     }
     ASSERT_EQ(opening.size(), 1u);
-    const PopupLog::Popup& in = opening[0];
-    EXPECT_GE(in.shapes.size(), 4u) << "hardly a movement";
-    EXPECT_TRUE(nearPointer(in.shapes.front()));
-    EXPECT_EQ(in.shapes.back(), dialogShape);
-    EXPECT_TRUE(growing(in.shapes));
-    // The outline is gone before the dialog shows.
-    EXPECT_TRUE(in.destroyed);
-    EXPECT_LT(in.destroyedAt, popups.watchedMappedAt());
+    EXPECT_GE(opening[0].size(), 4u) << "hardly a movement";
+    EXPECT_TRUE(nearPointer(opening[0].front()));
+    EXPECT_EQ(opening[0].back(), dialogShape);
+    EXPECT_TRUE(growing(opening[0]));
     ASSERT_EQ(closing.size(), 1u);
-    const PopupLog::Popup& out = closing[0];
-    EXPECT_GE(out.shapes.size(), 4u);
-    EXPECT_EQ(out.shapes.front(), dialogShape);
-    EXPECT_TRUE(nearPointer(out.shapes.back()));
-    std::vector<std::array<int, 4>> reversed(out.shapes.rbegin(), out.shapes.rend());
-    EXPECT_TRUE(growing(reversed));
-    EXPECT_TRUE(out.destroyed);
+    EXPECT_GE(closing[0].size(), 4u);
+    EXPECT_EQ(closing[0].front(), dialogShape);
+    EXPECT_TRUE(nearPointer(closing[0].back()));
+    EXPECT_TRUE(growing({closing[0].rbegin(), closing[0].rend()}));
   }
 }
 

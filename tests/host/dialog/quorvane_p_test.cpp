@@ -242,63 +242,24 @@ TEST_F(DialogTest, AnimationCycleOf49Ticks) {
   EXPECT_EQ(f.log[96], "show 0:1");  // tick 49 drew nothing
 }
 
-TEST_F(DialogTest, TheReadmeIsFoundWhereAnInstalledCopyOrABuildTreeKeepsIt) {
+TEST_F(DialogTest, OnlyARegularFileCountsAsTheReadmeAndTheNearerOneWins) {
+  // The plain build-tree and installed layouts are opened end to end; these are the odd cases.
   namespace fs = std::filesystem;
-  const fs::path doc = fs::path("share") / "doc" / "pellarin";
-  // Where the program lies, what is put where (relative to the test's folder), and which
-  // README is found.
-  enum Kind { kFile, kFolder, kPipe, kDanglingLink, kLinkToFile };
-  struct Case {
-    const char* name;
-    fs::path program;
-    std::vector<std::pair<fs::path, Kind>> entries;
-    std::optional<fs::path> found;
-  };
-  const Case cases[] = {
-      {"build tree", "build/bin", {{"build" / doc, kFile}}, "build" / doc / "README.md"},
-      {"installed", "usr/lib/pellarin", {{"usr" / doc, kFile}}, "usr" / doc / "README.md"},
-      {"both: the nearer",
-       "usr/lib/pellarin",
-       {{"usr" / doc, kFile}, {"usr/lib" / doc, kFile}},
-       "usr/lib" / doc / "README.md"},
-      {"a folder", "build/bin", {{"build" / doc, kFolder}}, std::nullopt},
-      {"a pipe", "build/bin", {{"build" / doc, kPipe}}, std::nullopt},
-      {"a dangling link", "build/bin", {{"build" / doc, kDanglingLink}}, std::nullopt},
-      {"a link to a file",
-       "build/bin",
-       {{"build" / doc, kLinkToFile}},
-       "build" / doc / "README.md"},
-      {"nothing", "build/bin", {}, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const fs::path root = folder_ / c.name;
-    fs::create_directories(root / c.program);
-    for (const auto& [where, kind] : c.entries) {
-      fs::create_directories(root / where);
-      const fs::path readme = root / where / "README.md";
-      switch (kind) {
-        case kFile:
-          put(readme, "# Pellarin\n");
-          break;
-        case kFolder:
-          fs::create_directory(readme);
-          break;
-        case kPipe:
-          ASSERT_EQ(::mkfifo(readme.c_str(), 0600), 0);
-          break;
-        case kDanglingLink:
-          fs::create_symlink(root / "gone.md", readme);
-          break;
-        case kLinkToFile:
-          put(root / "real.md", "# Pellarin\n");
-          fs::create_symlink(root / "real.md", readme);
-          break;
-      }
-    }
-    const std::optional<fs::path> found = findReadme(root / c.program);
-    EXPECT_EQ(found, c.found ? std::optional(root / *c.found) : std::nullopt);
-  }
+  const fs::path program = folder_ / "usr/lib/pellarin";
+  const fs::path nearer = folder_ / "usr/lib/share/doc/pellarin/README.md";
+  const fs::path farther = folder_ / "usr/share/doc/pellarin/README.md";
+  fs::create_directories(program);
+  fs::create_directories(nearer.parent_path());
+  fs::create_directories(farther.parent_path());
+  put(farther, "# Pellarin\n");
+  fs::create_directory(nearer);
+  EXPECT_EQ(findReadme(program), farther) << "a folder";
+  fs::remove(nearer);
+  ASSERT_EQ(::mkfifo(nearer.c_str(), 0600), 0);
+  EXPECT_EQ(findReadme(program), farther) << "a pipe";  // and it returned: never opened
+  fs::remove(nearer);
+  put(nearer, "# Pellarin\n");
+  EXPECT_EQ(findReadme(program), nearer);
 }
 
 TEST_F(DialogTest, AnAnimationBoxOpensTheReadmeUnderTheBusyPointerOrDoesNothing) {
