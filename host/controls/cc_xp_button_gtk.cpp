@@ -63,6 +63,19 @@ ButtonKey keyOf(guint keyval) {
   }
 }
 
+// GDK reports the second press of a double click as a plain press followed at once by the
+// double-click event it queues behind it; the desktop reports that press as the double click
+// alone. Seen as a press it would arm the button again and its release would click twice.
+bool startsDoubleClick(GdkEventButton* press) {
+  GdkEvent* next = gdk_display_peek_event(gdk_window_get_display(press->window));
+  if (next == nullptr) return false;
+  const bool doubleClick = next->type == GDK_2BUTTON_PRESS &&
+                           next->button.window == press->window &&
+                           next->button.button == press->button && next->button.time == press->time;
+  gdk_event_free(next);
+  return doubleClick;
+}
+
 }  // namespace
 
 XPButtonGtk::XPButtonGtk(Colour containerBackColour, TextPainter& painter)
@@ -157,6 +170,7 @@ gboolean XPButtonGtk::onMotion(GtkWidget*, GdkEventMotion* event, gpointer data)
 }
 
 gboolean XPButtonGtk::onPress(GtkWidget* widget, GdkEventButton* event, gpointer data) {
+  if (event->type == GDK_BUTTON_PRESS && startsDoubleClick(event)) return TRUE;
   if (event->type == GDK_2BUTTON_PRESS) {
     self(data)->button_.doubleClick();
   } else if (event->type == GDK_BUTTON_PRESS) {

@@ -30,7 +30,7 @@ void PangoTextPainter::drawCentredLine(PixelCanvas& canvas, const CanvasRect& re
   if (w <= 0 || h <= 0 || rect.width() <= 0 || rect.height() <= 0) return;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    debugLog("text painter: no cairo surface %dx%d", w, h);
+    debugLog("text painter: no cairo surface %dx%d\n", w, h);
     cairo_surface_destroy(surface);
     return;
   }

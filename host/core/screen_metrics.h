@@ -5,6 +5,7 @@
 
 namespace pellarin {
 
+// A size in pixels: the screen's, or a window's.
 struct ScreenSize {
   std::int32_t width = 0;
   std::int32_t height = 0;

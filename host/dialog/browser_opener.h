@@ -1,15 +1,16 @@
 #pragma once
-// Seam: opens a web address in the user's browser.
+// Seam: shows a local document in the user's web browser.
 
-#include <string_view>
+#include <filesystem>
 
 namespace pellarin {
 
 class BrowserOpener {
  public:
   virtual ~BrowserOpener() = default;
-  // False when no browser could be started.
-  virtual bool openAddress(std::string_view address) = 0;
+  // Starts the desktop's web browser on the file (or, without one, the file's default viewer)
+  // and returns at once; false when nothing could be started.
+  virtual bool openDocument(const std::filesystem::path& file) = 0;
 };
 
 }  // namespace pellarin

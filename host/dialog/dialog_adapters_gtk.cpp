@@ -37,7 +37,7 @@ std::optional<std::string> FileChooserGtk::chooseFile(const FileChooserRequest& 
   if (!request.initialFolder.empty() &&
       !gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog),
                                            request.initialFolder.c_str())) {
-    debugLog("file chooser: cannot open in %s", request.initialFolder.c_str());
+    debugLog("file chooser: cannot open in %s\n", request.initialFolder.c_str());
   }
   std::optional<std::string> chosen;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
@@ -50,15 +50,44 @@ std::optional<std::string> FileChooserGtk::chooseFile(const FileChooserRequest& 
   return chosen;
 }
 
-bool BrowserOpenerGtk::openAddress(std::string_view address) {
-  const std::string uri(address);
+bool BrowserOpenerGtk::openDocument(const std::filesystem::path& file) {
   GError* error = nullptr;
-  if (!gtk_show_uri_on_window(owner_, uri.c_str(), GDK_CURRENT_TIME, &error)) {
-    debugLog("browser: cannot open %s: %s", uri.c_str(), error ? error->message : "?");
+  gchar* uri = g_filename_to_uri(file.c_str(), nullptr, &error);
+  if (uri == nullptr) {
+    debugLog("browser: no address for %s: %s\n", file.c_str(), error ? error->message : "?");
     g_clear_error(&error);
     return false;
   }
-  return true;
+  GdkDisplay* display =
+      owner_ ? gtk_widget_get_display(GTK_WIDGET(owner_)) : gdk_display_get_default();
+  GAppLaunchContext* context =
+      display ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)) : nullptr;
+  // The web browser is the desktop's handler of web addresses; browsers show file addresses
+  // too. Without one, the file's own default viewer is the next best thing.
+  bool started = false;
+  for (const char* scheme : {"https", "http"}) {
+    GAppInfo* browser = g_app_info_get_default_for_uri_scheme(scheme);
+    if (browser == nullptr) continue;
+    GList uris{uri, nullptr, nullptr};
+    started = g_app_info_launch_uris(browser, &uris, context, &error);
+    if (!started) {
+      debugLog("browser: %s did not start: %s\n", g_app_info_get_name(browser),
+               error ? error->message : "?");
+      g_clear_error(&error);
+    }
+    g_object_unref(browser);
+    break;
+  }
+  if (!started) {
+    started = g_app_info_launch_default_for_uri(uri, context, &error);
+    if (!started) {
+      debugLog("browser: nothing opens %s: %s\n", uri, error ? error->message : "?");
+      g_clear_error(&error);
+    }
+  }
+  if (context) g_object_unref(context);
+  g_free(uri);
+  return started;
 }
 
 std::optional<ScreenPoint> PointerPositionGtk::pointerPosition() {

@@ -21,7 +21,7 @@ class FileChooserGtk final : public FileChooser {
 class BrowserOpenerGtk final : public BrowserOpener {
  public:
   explicit BrowserOpenerGtk(GtkWindow* owner) : owner_(owner) {}
-  bool openAddress(std::string_view address) override;
+  bool openDocument(const std::filesystem::path& file) override;
 
  private:
   GtkWindow* owner_;

@@ -1,5 +1,5 @@
 #pragma once
-// The settings dialog's own texts and its home page.
+// The settings dialog's own texts.
 
 namespace pellarin::dialog_texts {
 
@@ -16,9 +16,5 @@ inline constexpr const char* kCreditLine = "Designed by Kiriha Ver.1.0.0";
 inline constexpr const char* kFileDialogTitle = "ﾌｧｲﾙを開く";
 inline constexpr const char* kFileFilterName = "BGMﾌｧｲﾙ (MP3 WAV)";
 inline constexpr const char* kFileFilterPatterns[] = {"*.MP3", "*.WAV"};
-
-// The author's home page, opened from either animation box. A placeholder until the project
-// has a page of its own.
-inline constexpr const char* kHomePageAddress = "https://example.org/pellarin/";
 
 }  // namespace pellarin::dialog_texts

@@ -19,7 +19,10 @@ class DialogView {
   virtual void moveWindow(int left, int top) = 0;
   // The window's rectangle on the screen; nothing when it cannot be read.
   virtual std::optional<ScreenRect> windowRect() = 0;
-  // The desktop's zoom effect from one rectangle to another (opening and closing).
+  // False when the user has turned the desktop's animations off.
+  virtual bool animationsEnabled() = 0;
+  // The desktop's zoom effect from one rectangle to another (opening and closing); returns
+  // when it is over.
   virtual void zoomWindow(const ScreenRect& from, const ScreenRect& to) = 0;
   // The hourglass pointer over the whole dialog, or the default one.
   virtual void setBusyPointer(bool busy) = 0;

@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "common/debug_log.h"
 #include "common/system_names.h"
 #include "host/core/basic_numbers.h"
 #include "host/core/quorvane_b.h"
 #include "host/dialog/dialog_texts.h"
+#include "host/dialog/documentation.h"
 
 namespace pellarin {
 
@@ -48,7 +50,7 @@ void Quorvane_P::Form_Load() {
   animationPointX_ = pointer ? static_cast<std::int16_t>(pointer->x) : 0;
   animationPointY_ = pointer ? static_cast<std::int16_t>(pointer->y) : 0;
 
-  if (const std::optional<ScreenRect> rect = view.windowRect()) {
+  if (const std::optional<ScreenRect> rect = zoomTarget()) {
     view.zoomWindow({animationPointX_, animationPointY_, animationPointX_, animationPointY_},
                     *rect);
   }
@@ -101,8 +103,15 @@ void Quorvane_P::Cmd_Can_Click() {
 }
 
 void Quorvane_P::Pic_m_Click(int /*index*/) {
+  // The project has no page of its own: the boxes open the documentation that comes with the
+  // programs.
+  const std::optional<std::filesystem::path> readme = findReadme(services_.programFolder);
+  if (!readme) {
+    debugLog("dialog: no README for the programs in %s\n", services_.programFolder.c_str());
+    return;
+  }
   services_.view.setBusyPointer(true);
-  services_.browser.openAddress(dialog_texts::kHomePageAddress);
+  services_.browser.openDocument(*readme);
   services_.view.setBusyPointer(false);
 }
 
@@ -131,8 +140,14 @@ void Quorvane_P::Form_QueryUnload() {
   services_.view.stopAnimationTimer();
 }
 
+std::optional<ScreenRect> Quorvane_P::zoomTarget() {
+  // The user's choice of no animations holds for the dialog's zoom as for the desktop's own.
+  if (!services_.view.animationsEnabled()) return std::nullopt;
+  return services_.view.windowRect();
+}
+
 void Quorvane_P::Form_Unload() {
-  if (const std::optional<ScreenRect> rect = services_.view.windowRect()) {
+  if (const std::optional<ScreenRect> rect = zoomTarget()) {
     services_.view.zoomWindow(
         *rect, {animationPointX_, animationPointY_, animationPointX_, animationPointY_});
   }

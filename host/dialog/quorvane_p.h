@@ -4,6 +4,7 @@
 // It works on the host's shared variables and talks to its window only through DialogView.
 
 #include <cstdint>
+#include <filesystem>
 
 #include "host/dialog/browser_opener.h"
 #include "host/dialog/dialog_view.h"
@@ -21,6 +22,8 @@ class Quorvane_P {
     FileChooser& files;
     BrowserOpener& browser;
     PointerPosition& pointer;
+    // Where the running program lies; the documentation is found from there.
+    std::filesystem::path programFolder;
   };
 
   // Ticks in one animation cycle: 24 frames in each box, then one idle tick.
@@ -50,6 +53,8 @@ class Quorvane_P {
  private:
   void chooseKind(int index);
   void showKindControls(int kind);
+  // The window's rectangle when the zoom is to be drawn.
+  std::optional<ScreenRect> zoomTarget();
   void Form_QueryUnload();
   void Form_Unload();
 

@@ -1,7 +1,11 @@
 #include "host/dialog/quorvane_p_gtk.h"
 
+#include <gdk/gdkx.h>
+
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/debug_log.h"
@@ -10,7 +14,10 @@
 #include "host/controls/twips.h"
 #include "host/dialog/dialog_assets.h"
 #include "host/dialog/dialog_texts.h"
+#include "host/dialog/frame_extents_x11.h"
 #include "host/dialog/quorvane_p.h"
+#include "host/dialog/zoom_animation.h"
+#include "host/dialog/zoom_outline_x11.h"
 
 namespace pellarin {
 
@@ -30,6 +37,8 @@ constexpr int kKindLabelWidths[3] = {330, 645, 900};
 constexpr int kAnimationBoxLefts[2] = {180, 5400};
 constexpr int kAnimationBoxTop = 2880, kAnimationBoxWidth = 1845, kAnimationBoxHeight = 780;
 constexpr int kAnimationTickMs = 100;
+// How long the window manager may take to say what frame the dialog will get.
+constexpr std::chrono::milliseconds kFrameExtentsWait{500};
 // The dialog font: the Japanese proportional gothic the dialog was laid out with is not on
 // this desktop; IPA P Gothic has the same metrics class.
 constexpr const char* kDialogFontFamily = "IPAPGothic";
@@ -135,6 +144,7 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   gtk_container_add(GTK_CONTAINER(window_), fixed_);
   g_signal_connect(fixed_, "draw", G_CALLBACK(onFixedDraw), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(window_, "destroy-event", G_CALLBACK(onDestroyedFromOutside), this);
   g_signal_connect(window_, "realize", G_CALLBACK(onWindowRealize), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
 
@@ -237,7 +247,9 @@ QuorvanePViewGtk::~QuorvanePViewGtk() {
   cancelButton_.reset();
   g_signal_handlers_disconnect_by_data(window_, this);
   g_signal_handlers_disconnect_by_data(fixed_, this);
-  gtk_widget_destroy(window_);
+  // A toplevel whose X window was destroyed from outside cannot be taken down without GTK
+  // complaining about its lost frame clock; the program ends right after, so it is left.
+  if (!windowGone_) gtk_widget_destroy(window_);
   g_object_unref(window_);
   for (cairo_surface_t* surface : markSurfaces_) cairo_surface_destroy(surface);
   for (cairo_surface_t* surface : frameSurfaces_) cairo_surface_destroy(surface);
@@ -288,7 +300,12 @@ ScreenSize QuorvanePViewGtk::windowSize() {
     gdk_window_get_frame_extents(window, &extents);
     return {extents.width, extents.height};
   }
-  return {px(kClientWidthTwips), px(kClientHeightTwips)};
+  // Not shown yet: the client area and the frame the window manager will put around it, so
+  // that the framed window is what gets placed.
+  gtk_widget_realize(window_);
+  const FrameExtents frame = windowFrameExtents(gtk_widget_get_window(window_), kFrameExtentsWait);
+  return {px(kClientWidthTwips) + frame.left + frame.right,
+          px(kClientHeightTwips) + frame.top + frame.bottom};
 }
 
 void QuorvanePViewGtk::moveWindow(int left, int top) {
@@ -298,6 +315,7 @@ void QuorvanePViewGtk::moveWindow(int left, int top) {
 }
 
 std::optional<ScreenRect> QuorvanePViewGtk::windowRect() {
+  if (windowGone_) return std::nullopt;
   const ScreenSize size = windowSize();
   GdkWindow* window = gtk_widget_get_window(window_);
   if (window && gtk_widget_get_mapped(window_)) {
@@ -308,16 +326,41 @@ std::optional<ScreenRect> QuorvanePViewGtk::windowRect() {
   return ScreenRect{left_, top_, left_ + size.width, top_ + size.height};
 }
 
+bool QuorvanePViewGtk::animationsEnabled() {
+  gboolean enabled = TRUE;
+  g_object_get(gtk_widget_get_settings(window_), "gtk-enable-animations", &enabled, nullptr);
+  return enabled != FALSE;
+}
+
 void QuorvanePViewGtk::zoomWindow(const ScreenRect& from, const ScreenRect& to) {
-  // X11 desktops offer no call for the opening and closing zoom; the window simply appears
-  // and disappears.
-  debugLog("dialog: no zoom from (%d,%d,%d,%d) to (%d,%d,%d,%d)", from.left, from.top, from.right,
-           from.bottom, to.left, to.top, to.right, to.bottom);
+  // X11 desktops have no call for it: an outline of our own is moved through the steps,
+  // blocking like the desktop call it stands for (no event of the dialog runs meanwhile).
+  GdkDisplay* display = gtk_widget_get_display(window_);
+  if (!GDK_IS_X11_DISPLAY(display)) {
+    debugLog("dialog: no zoom outside X11\n");
+    return;
+  }
+  ZoomOutlineX11 outline(GDK_DISPLAY_XDISPLAY(display));
+  const ZoomAnimation animation(from, to);
+  const auto start = std::chrono::steady_clock::now();
+  int frames = 0;
+  for (;;) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    outline.show(animation.at(elapsed));
+    ++frames;
+    if (animation.finished(elapsed)) break;
+    std::this_thread::sleep_for(ZoomAnimation::kFrameInterval);
+  }
+  debugLog("dialog: zoom of %d frames in %lld ms\n", frames,
+           static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count()));
 }
 
 void QuorvanePViewGtk::setBusyPointer(bool busy) {
   GdkWindow* window = gtk_widget_get_window(window_);
-  if (!window) return;
+  if (!window || windowGone_) return;
   GdkCursor* cursor =
       busy ? gdk_cursor_new_from_name(gtk_widget_get_display(window_), "wait") : nullptr;
   gdk_window_set_cursor(window, cursor);
@@ -374,7 +417,7 @@ void QuorvanePViewGtk::stopAnimationTimer() {
 }
 
 void QuorvanePViewGtk::close() {
-  gtk_widget_hide(window_);
+  if (!windowGone_) gtk_widget_hide(window_);
   if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
 }
 
@@ -481,6 +524,21 @@ void QuorvanePViewGtk::onWindowRealize(GtkWidget* widget, gpointer) {
 gboolean QuorvanePViewGtk::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
   QuorvanePViewGtk* view = self(data);
   // The close box closes the way "ｷｬﾝｾﾙ" does.
+  if (view->form_) {
+    view->form_->closeDialog();
+  } else {
+    view->close();
+  }
+  return TRUE;
+}
+
+gboolean QuorvanePViewGtk::onDestroyedFromOutside(GtkWidget*, GdkEvent*, gpointer data) {
+  QuorvanePViewGtk* view = self(data);
+  // Destroyed by another program (a window manager's kill, a tool): there is no window left
+  // to ask, so it counts as "ｷｬﾝｾﾙ" and the modal run ends. Left to itself GTK would take the
+  // widget away while the loop and the animation timer went on.
+  debugLog("dialog: the window was destroyed from outside\n");
+  view->windowGone_ = true;
   if (view->form_) {
     view->form_->closeDialog();
   } else {

@@ -33,6 +33,7 @@ class QuorvanePViewGtk final : public DialogView {
   ScreenSize windowSize() override;
   void moveWindow(int left, int top) override;
   std::optional<ScreenRect> windowRect() override;
+  bool animationsEnabled() override;
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override;
   void setBusyPointer(bool busy) override;
   void setOptionMark(int index, bool selected) override;
@@ -61,6 +62,7 @@ class QuorvanePViewGtk final : public DialogView {
   static void onBoxRealize(GtkWidget* widget, gpointer self);
   static void onWindowRealize(GtkWidget* widget, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onDestroyedFromOutside(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean onTick(gpointer self);
 
@@ -81,6 +83,8 @@ class QuorvanePViewGtk final : public DialogView {
   Quorvane_P* form_ = nullptr;
   guint timer_ = 0;
   GMainLoop* loop_ = nullptr;
+  // Another program destroyed the window: nothing may be drawn into it any more.
+  bool windowGone_ = false;
   int left_ = 0;
   int top_ = 0;
 };

@@ -1,13 +1,10 @@
 #pragma once
-// Screen positions and sizes, in pixels.
+// Screen positions and sizes, in pixels. The size is the start-up's own: one type for the
+// screen's and a window's size in the whole host.
+
+#include "host/core/screen_metrics.h"
 
 namespace pellarin {
-
-struct ScreenSize {
-  int width = 0;
-  int height = 0;
-  bool operator==(const ScreenSize&) const = default;
-};
 
 struct ScreenRect {
   int left = 0;

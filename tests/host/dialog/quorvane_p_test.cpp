@@ -1,6 +1,7 @@
 #include "host/dialog/quorvane_p.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <deque>
 #include <string>
@@ -10,27 +11,34 @@
 
 #include "common/system_names.h"
 #include "host/core/quorvane_b.h"
+#include "host/core/screen_metrics.h"
+#include "host/dialog/documentation.h"
+#include "tests/common/temp_folder.h"
 
 namespace pellarin {
 namespace {
 
 namespace B = Quorvane_B;
 
-// Every seam of the dialog in one recording double.
-class Fakes final : public DialogView,
+// Every seam of the dialog in one recording double; the screen's size is the one the start-up
+// measures, so the dialog and the start-up agree on the one size type.
+class Fakes final : public ScreenMetrics,
+                    public DialogView,
                     public SettingsWriter,
                     public FileChooser,
                     public BrowserOpener,
                     public PointerPosition {
  public:
-  ScreenSize screenSize() override { return {1024, 768}; }
+  ScreenSize primaryScreenSize() override { return {1024, 768}; }
+  ScreenSize screenSize() override { return primaryScreenSize(); }
   ScreenSize windowSize() override { return {503, 296}; }
-  void moveWindow(int, int) override {}
+  void moveWindow(int left, int top) override { moved = ScreenPoint{left, top}; }
   std::optional<ScreenRect> windowRect() override { return rect; }
+  bool animationsEnabled() override { return animations; }
   void zoomWindow(const ScreenRect& from, const ScreenRect& to) override {
     zooms.emplace_back(from, to);
   }
-  void setBusyPointer(bool) override {}
+  void setBusyPointer(bool busy) override { log.push_back(busy ? "busy" : "default pointer"); }
   void setOptionMark(int index, bool selected) override { marks.at(index) = selected; }
   void setRepeatEnabled(bool enabled) override { repeatEnabled = enabled; }
   void setFileButtonEnabled(bool enabled) override { fileEnabled = enabled; }
@@ -54,11 +62,17 @@ class Fakes final : public DialogView,
     answers.pop_front();
     return answer;
   }
-  bool openAddress(std::string_view) override { return false; }
+  bool openDocument(const std::filesystem::path& file) override {
+    log.push_back("open " + file.string());
+    return true;
+  }
   std::optional<ScreenPoint> pointerPosition() override { return pointer; }
 
-  Quorvane_P::Services services() { return {*this, *this, *this, *this, *this}; }
+  Quorvane_P::Services services() { return {*this, *this, *this, *this, *this, programFolder}; }
 
+  std::filesystem::path programFolder = "/nowhere/lib/pellarin";
+  bool animations = true;
+  std::optional<ScreenPoint> moved;
   std::optional<ScreenRect> rect = ScreenRect{260, 236, 763, 532};
   std::vector<std::pair<ScreenRect, ScreenRect>> zooms;
   std::array<bool, 3> marks{true, true, true};
@@ -72,15 +86,17 @@ class Fakes final : public DialogView,
 
 using Marks = std::array<bool, 3>;
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
+    TempFolderTest::SetUp();
     B::musicKind = 0;
     B::cdRepeatTrack = 0;
     B::musicFile = "/home/u/old.mp3";
     B::musicFolder = "/home/u";
     B::lastApiResult = -7;
     form.Form_Load();
+    f.log.clear();
   }
 
   Fakes f;
@@ -89,12 +105,32 @@ class DialogTest : public ::testing::Test {
 
 // Marks and enabled controls per stored kind are in the table below.
 TEST_F(DialogTest, LoadShowsTheStoredChoiceAndZoomsFromThePointer) {
+  // The outer size centred across the screen, a third of the free height above it.
+  EXPECT_EQ(f.moved, (ScreenPoint{(1024 - 503) / 2, (768 - 296) / 3}));
   EXPECT_EQ(f.repeat, "");              // track 0: an empty box
   std::vector<std::string> tracks{""};  // no track, then 1 to 30
   for (int track = 1; track <= 30; ++track) tracks.push_back(std::to_string(track));
   EXPECT_EQ(f.entries, tracks);
   EXPECT_EQ(f.fileCaption, "/home/u/old.mp3");
   EXPECT_EQ(f.zooms, (std::vector{std::pair(ScreenRect{300, 400, 300, 400}, *f.rect)}));
+}
+
+TEST_F(DialogTest, NoZoomWhenTheDesktopHasAnimationsOffOrTheWindowCannotBeFound) {
+  // Whether animations are on, whether the window's rectangle is known, and the zooms drawn
+  // on opening and closing.
+  const std::tuple<bool, bool, std::size_t> cases[] = {
+      {true, true, 2}, {false, true, 0}, {true, false, 0}};
+  for (const auto& [animations, known, zooms] : cases) {
+    SCOPED_TRACE(::testing::Message() << animations << known);
+    Fakes fresh;
+    fresh.animations = animations;
+    if (!known) fresh.rect.reset();
+    Quorvane_P dialog(fresh.services());
+    dialog.Form_Load();
+    dialog.Cmd_Can_Click();
+    EXPECT_EQ(fresh.zooms.size(), zooms);
+    EXPECT_TRUE(dialog.closed());
+  }
 }
 
 TEST_F(DialogTest, EachKindShowsOneMarkAndEnablesItsOwnControl) {
@@ -204,6 +240,40 @@ TEST_F(DialogTest, AnimationCycleOf49Ticks) {
   EXPECT_EQ(f.log[49], "show 1:1");
   EXPECT_EQ(f.log[95], "show 1:24");
   EXPECT_EQ(f.log[96], "show 0:1");  // tick 49 drew nothing
+}
+
+TEST_F(DialogTest, OnlyARegularFileCountsAsTheReadmeAndTheNearerOneWins) {
+  // The plain build-tree and installed layouts are opened end to end; these are the odd cases.
+  namespace fs = std::filesystem;
+  const fs::path program = folder_ / "usr/lib/pellarin";
+  const fs::path nearer = folder_ / "usr/lib/share/doc/pellarin/README.md";
+  const fs::path farther = folder_ / "usr/share/doc/pellarin/README.md";
+  fs::create_directories(program);
+  fs::create_directories(nearer.parent_path());
+  fs::create_directories(farther.parent_path());
+  put(farther, "# Pellarin\n");
+  fs::create_directory(nearer);
+  EXPECT_EQ(findReadme(program), farther) << "a folder";
+  fs::remove(nearer);
+  ASSERT_EQ(::mkfifo(nearer.c_str(), 0600), 0);
+  EXPECT_EQ(findReadme(program), farther) << "a pipe";  // and it returned: never opened
+  fs::remove(nearer);
+  put(nearer, "# Pellarin\n");
+  EXPECT_EQ(findReadme(program), nearer);
+}
+
+TEST_F(DialogTest, AnAnimationBoxOpensTheReadmeUnderTheBusyPointerOrDoesNothing) {
+  f.programFolder = folder_ / "build" / "bin";
+  Quorvane_P dialog(f.services());
+  dialog.Pic_m_Click(1);
+  EXPECT_EQ(f.log, std::vector<std::string>{});
+
+  const std::filesystem::path readme = folder_ / "build/share/doc/pellarin/README.md";
+  std::filesystem::create_directories(readme.parent_path());
+  put(readme, "# Pellarin\n");
+  dialog.Pic_m_Click(0);
+  EXPECT_EQ(f.log,
+            (std::vector<std::string>{"busy", "open " + readme.string(), "default pointer"}));
 }
 
 }  // namespace
