@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -26,25 +27,36 @@ struct FakeStartUp final : WindowFinder, PointerControl, ScreenMetrics, UserMess
     lookups.emplace_back(title);
     return titles.count(std::string(title)) != 0;
   }
+  bool windowWithTitleExistsInside(WindowId, std::string_view title) override {
+    lookups.emplace_back(title);
+    return false;
+  }
+  bool windowExists(WindowId window) override { return windows.count(window) != 0; }
+  WindowId rootWindow() override { return kRoot; }
   std::int32_t showCursor(bool show) override {
     pointerCalls.push_back(show);
     return show ? 0 : -1;
   }
   ScreenSize primaryScreenSize() override { return size; }
   void showMessage(std::string_view text) override { messages.emplace_back(text); }
+  void printMessage(std::string_view text) override { printed.emplace_back(text); }
   bool showPreview(std::int32_t parent) override {
     log = "preview " + std::to_string(parent);
     return previewWorks;
   }
   void showSettingsDialog() override { log = "dialog"; }
-  void loadRunModeForm() override {
+  void loadRunModeForm(const RunModeOptions& options) override {
     log = "run";
+    runOptions = options;
     settingsAtLoad = readFile(settingsFilePath());
     kindAtLoad = Quorvane_B::musicKind;
   }
 
+  static constexpr WindowId kRoot = 0x100;
   std::set<std::string> titles;
-  std::vector<std::string> lookups, messages;
+  std::set<WindowId> windows{kRoot, 0x2a, 0x2b};
+  std::vector<std::string> lookups, messages, printed;
+  RunModeOptions runOptions;
   std::vector<bool> pointerCalls;
   ScreenSize size{1280, 800};
   bool previewWorks = true;
@@ -64,11 +76,18 @@ class MainTest : public testing::IsolatedHostTest {
     for (const char* name : {kConverterLibraryName, kRendererFileName, kDecoderLibraryName})
       writeFile(programFolder_ / name, "ELF");
   }
-  // A run with fresh doubles set up as setup_ is.
-  MainResult run(std::string_view commandLine) {
+  // A run with fresh doubles set up as setup_ is; the arguments are the line split at blanks.
+  MainResult run(std::string_view commandLine,
+                 std::optional<std::string_view> daemonWindow = std::nullopt) {
     fake_ = setup_;
     Quorvane_B::MainServices services{fake_, fake_, fake_, fake_, fake_, programFolder_};
-    return Quorvane_B::Main(commandLine, services);
+    return Quorvane_B::Main(readHostArguments(words(commandLine), daemonWindow), services);
+  }
+  static std::vector<std::string> words(std::string_view line) {
+    std::vector<std::string> result;
+    std::istringstream in{std::string(line)};
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
   }
 
   std::filesystem::path programFolder_;
@@ -100,6 +119,11 @@ TEST_F(MainTest, TheModeLetterDecidesFolderCheckAndForm) {
     EXPECT_TRUE(fake_.messages.empty());
     // Only the run form gets the screen size, written before it loads.
     EXPECT_EQ(std::filesystem::exists(settingsFilePath()), form == "run");
+    if (form == "run") {
+      EXPECT_EQ(fake_.runOptions.pointerHiddenAtStart, hidesPointer);
+      EXPECT_TRUE(fake_.runOptions.titled);
+      EXPECT_FALSE(fake_.runOptions.window.has_value());
+    }
 
     std::filesystem::remove(programFolder_ / kRendererFileName);
     const MainResult missing = run(line);
@@ -159,6 +183,118 @@ TEST_F(MainTest, RunModeWritesTheScreenSizeAndLoadsTheMusicSettingsFirst) {
 
   setup_.previewWorks = false;  // a number naming no window ends the program
   EXPECT_EQ(run("/p 99"), MainResult::End);
+}
+
+// Inside a window a screen-saver daemon gave: no single-instance rule (the daemon runs one host
+// per monitor), no pointer hiding, no screen size written, a form without the run-mode title.
+TEST_F(MainTest, InsideAGivenWindowRunModeLeavesTheStandaloneRulesAside) {
+  setup_.titles = {kRunModeWindowTitle, kDialogTitle};
+  // Arguments, XSCREENSAVER_WINDOW, the window run mode gets (0: the program ends at once).
+  const std::tuple<const char*, const char*, WindowId> cases[] = {
+      {"--window-id 42", nullptr, 42},       {"-root", nullptr, FakeStartUp::kRoot},
+      {"--root --max-fps 30", "0x2b", 0x2b}, {"", "0x2a", 0x2a},
+      {"--window-id 99", nullptr, 0},  // names no window
+      {"--window-id x", "0x2a", 0},    // no usable number: the program cannot know where to draw
+  };
+  for (const auto& [line, daemonWindow, window] : cases) {
+    SCOPED_TRACE(std::string(line) + " / " + (daemonWindow ? daemonWindow : "unset"));
+    std::filesystem::remove_all(workFolder());
+    const MainResult result =
+        run(line, daemonWindow ? std::optional<std::string_view>(daemonWindow) : std::nullopt);
+    EXPECT_TRUE(fake_.lookups.empty());
+    EXPECT_TRUE(fake_.pointerCalls.empty());
+    EXPECT_FALSE(std::filesystem::exists(settingsFilePath()));
+    if (window == 0) {
+      EXPECT_EQ(result, MainResult::End);
+      EXPECT_EQ(fake_.log, "");
+      EXPECT_FALSE(std::filesystem::exists(workFolder()));
+      continue;
+    }
+    EXPECT_EQ(result, MainResult::KeepRunning);
+    EXPECT_EQ(fake_.log, "run");
+    EXPECT_EQ(fake_.runOptions.window, std::optional<WindowId>(window));
+    EXPECT_FALSE(fake_.runOptions.titled);
+    EXPECT_FALSE(fake_.runOptions.pointerHiddenAtStart);
+    EXPECT_TRUE(std::filesystem::is_directory(workFolder()));
+  }
+  EXPECT_EQ(fake_.runOptions.pacing.maxFps, std::nullopt);
+  run("--root --max-fps 30");
+  EXPECT_EQ(fake_.runOptions.pacing.maxFps, std::optional<std::uint32_t>(30));
+
+  // A missing companion is written to the error output: nobody could answer a box behind the
+  // daemon's window.
+  std::filesystem::remove(programFolder_ / kDecoderLibraryName);
+  EXPECT_EQ(run("--window-id 42"), MainResult::End);
+  EXPECT_EQ(fake_.log, "");
+  EXPECT_TRUE(fake_.messages.empty());
+  EXPECT_EQ(fake_.printed, std::vector<std::string>{kDecoderMissingMessage});
+}
+
+TEST(CommandLine, DaemonOptionsAreTakenOutBeforeTheModeLetterRule) {
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* daemonWindow;
+    std::string commandLine;
+    std::optional<WindowTarget> window;
+    bool unusable;
+    std::optional<std::uint32_t> delay, maxFps;
+  };
+  const WindowTarget root{true, 0};
+  const auto id = [](WindowId n) { return std::optional<WindowTarget>(WindowTarget{false, n}); };
+  const Case cases[] = {
+      {{"/S"}, nullptr, "/S", {}, false, {}, {}},
+      {{"/p", "1234"}, nullptr, "/p 1234", {}, false, {}, {}},
+      {{"-s"}, nullptr, "-s", {}, false, {}, {}},
+      {{"-root"}, nullptr, "", root, false, {}, {}},
+      {{"--root"}, "0x2A", "", id(42), false, {}, {}},
+      {{"--root"}, "junk", "", root, false, {}, {}},
+      {{"--window-id", "0x2a", "--root"}, "7", "", id(42), false, {}, {}},
+      {{"-window-id=42"}, nullptr, "", id(42), false, {}, {}},
+      {{"--window-id", "4294967295"}, nullptr, "", id(4294967295u), false, {}, {}},
+      {{"--window-id"}, nullptr, "", {}, true, {}, {}},
+      {{"--window-id", "0"}, nullptr, "", {}, true, {}, {}},
+      {{"--window-id", "4294967296"}, nullptr, "", {}, true, {}, {}},
+      {{"--window-id", "-5"}, nullptr, "", {}, true, {}, {}},
+      {{"--window-id", "12abc", "/S"}, nullptr, "/S", {}, true, {}, {}},
+      {{"--window-id", "0x"}, nullptr, "", {}, true, {}, {}},
+      {{}, "0x2a", "", id(42), false, {}, {}},
+      {{}, "", "", {}, false, {}, {}},
+      {{}, nullptr, "", {}, false, {}, {}},
+      {{"--delay", "20000", "--max-fps", "30"}, "42", "", id(42), false, 20000u, 30u},
+      {{"/S"}, "42", "/S", {}, false, {}, {}},
+      {{"/s", "-delay", "5"}, nullptr, "/s", {}, false, 5u, {}},
+      {{"-delay=100", "--max-fps=0"}, nullptr, "", {}, false, 100u, {}},
+      {{"--delay", "-1", "--max-fps", "x"}, nullptr, "", {}, false, {}, {}},
+      {{"--delay"}, nullptr, "", {}, false, {}, {}},
+      {{"--rooted", "--root=1", "--window-idx"},
+       nullptr,
+       "--rooted --root=1 --window-idx",
+       {},
+       false,
+       {},
+       {}},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& argument : c.arguments) trace += argument + ' ';
+    SCOPED_TRACE(trace + "/ " + (c.daemonWindow ? c.daemonWindow : "unset"));
+    const HostArguments read = readHostArguments(
+        c.arguments,
+        c.daemonWindow ? std::optional<std::string_view>(c.daemonWindow) : std::nullopt);
+    EXPECT_EQ(read.commandLine, c.commandLine);
+    EXPECT_EQ(read.window.has_value(), c.window.has_value());
+    if (read.window && c.window) {
+      EXPECT_EQ(read.window->rootWindow, c.window->rootWindow);
+      EXPECT_EQ(read.window->window, c.window->window);
+    }
+    EXPECT_EQ(read.unusableWindow, c.unusable);
+    EXPECT_EQ(read.pacing.delayMicroseconds, c.delay);
+    EXPECT_EQ(read.pacing.maxFps, c.maxFps);
+  }
+
+  EXPECT_EQ(rendererArguments(std::nullopt, {}), std::vector<std::string>{});
+  EXPECT_EQ(rendererArguments(0x2a, {0u, 60u}),
+            (std::vector<std::string>{"--window-id", "42", "--delay", "0", "--max-fps", "60"}));
 }
 
 TEST(CommandLine, ModeLetterAndPreviewNumber) {
