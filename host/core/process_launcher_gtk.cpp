@@ -22,7 +22,8 @@ constexpr int kDefaultSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGPIPE};
 
 // Between fork and exec: only calls that are safe in a child of a threaded process.
 [[noreturn]] void becomeProgram(const char* path, char* const* argv, pid_t host, int report) {
-  // The renderer ends with the host, however the host ends; a host gone already is not waited for.
+  // The renderer ends with the host, however the host ends; if the host has ended already, the
+  // renderer does not start at all.
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (::getppid() != host) ::_exit(127);
   struct sigaction defaults {};

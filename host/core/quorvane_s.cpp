@@ -189,8 +189,8 @@ void Quorvane_S::unload(std::chrono::milliseconds rendererOwnEnd) {
   }
   timer1_->setEnabled(false);
   timer3_->setEnabled(false);
-  // The host never leaves its renderer behind: without the host nobody stops it or its music
-  // comes back.
+  // The host never leaves its renderer behind: nothing else would end one that never showed a
+  // window, or one drawing into a daemon's window after the daemon asked the host to stop.
   services_.launcher.endStartedProcess(rendererOwnEnd, kRendererAskedEndWait);
   services_.programEnd.endProgram();
 }
