@@ -191,8 +191,9 @@ TEST_F(MainTest, InsideAGivenWindowRunModeLeavesTheStandaloneRulesAside) {
   setup_.titles = {kRunModeWindowTitle, kDialogTitle};
   // Arguments, XSCREENSAVER_WINDOW, the window run mode gets (0: the program ends at once).
   const std::tuple<const char*, const char*, WindowId> cases[] = {
-      {"--window-id 42", nullptr, 42},       {"-root", nullptr, FakeStartUp::kRoot},
-      {"--root --max-fps 30", "0x2b", 0x2b}, {"", "0x2a", 0x2a},
+      {"--window-id 42 --max-fps 30", nullptr, 42},
+      {"-root", nullptr, FakeStartUp::kRoot},
+      {"", "0x2b", 0x2b},
       {"--window-id 99", nullptr, 0},  // names no window
       {"--window-id x", "0x2a", 0},    // no usable number: the program cannot know where to draw
   };
@@ -201,100 +202,58 @@ TEST_F(MainTest, InsideAGivenWindowRunModeLeavesTheStandaloneRulesAside) {
     std::filesystem::remove_all(workFolder());
     const MainResult result =
         run(line, daemonWindow ? std::optional<std::string_view>(daemonWindow) : std::nullopt);
-    EXPECT_TRUE(fake_.lookups.empty());
-    EXPECT_TRUE(fake_.pointerCalls.empty());
+    EXPECT_EQ(result, window == 0 ? MainResult::End : MainResult::KeepRunning);
+    EXPECT_EQ(fake_.log, window == 0 ? "" : "run");
+    EXPECT_TRUE(fake_.lookups.empty() && fake_.pointerCalls.empty());
     EXPECT_FALSE(std::filesystem::exists(settingsFilePath()));
-    if (window == 0) {
-      EXPECT_EQ(result, MainResult::End);
-      EXPECT_EQ(fake_.log, "");
-      EXPECT_FALSE(std::filesystem::exists(workFolder()));
-      continue;
-    }
-    EXPECT_EQ(result, MainResult::KeepRunning);
-    EXPECT_EQ(fake_.log, "run");
+    EXPECT_EQ(std::filesystem::is_directory(workFolder()), window != 0);
+    if (window == 0) continue;
     EXPECT_EQ(fake_.runOptions.window, std::optional<WindowId>(window));
-    EXPECT_FALSE(fake_.runOptions.titled);
-    EXPECT_FALSE(fake_.runOptions.pointerHiddenAtStart);
-    EXPECT_TRUE(std::filesystem::is_directory(workFolder()));
+    EXPECT_FALSE(fake_.runOptions.titled || fake_.runOptions.pointerHiddenAtStart);
   }
-  EXPECT_EQ(fake_.runOptions.pacing.maxFps, std::nullopt);
-  run("--root --max-fps 30");
+  run("--window-id 42 --max-fps 30");
   EXPECT_EQ(fake_.runOptions.pacing.maxFps, std::optional<std::uint32_t>(30));
 
-  // A missing companion is written to the error output: nobody could answer a box behind the
+  // A missing companion goes to the error output: nobody could answer a box behind the
   // daemon's window.
   std::filesystem::remove(programFolder_ / kDecoderLibraryName);
   EXPECT_EQ(run("--window-id 42"), MainResult::End);
-  EXPECT_EQ(fake_.log, "");
-  EXPECT_TRUE(fake_.messages.empty());
+  EXPECT_TRUE(fake_.log.empty() && fake_.messages.empty());
   EXPECT_EQ(fake_.printed, std::vector<std::string>{kDecoderMissingMessage});
 }
 
 TEST(CommandLine, DaemonOptionsAreTakenOutBeforeTheModeLetterRule) {
-  struct Case {
-    std::vector<std::string> arguments;
-    const char* daemonWindow;
-    std::string commandLine;
-    std::optional<WindowTarget> window;
-    bool unusable;
-    std::optional<std::uint32_t> delay, maxFps;
-  };
-  const WindowTarget root{true, 0};
-  const auto id = [](WindowId n) { return std::optional<WindowTarget>(WindowTarget{false, n}); };
-  const Case cases[] = {
-      {{"/S"}, nullptr, "/S", {}, false, {}, {}},
-      {{"/p", "1234"}, nullptr, "/p 1234", {}, false, {}, {}},
-      {{"-s"}, nullptr, "-s", {}, false, {}, {}},
-      {{"-root"}, nullptr, "", root, false, {}, {}},
-      {{"--root"}, "0x2A", "", id(42), false, {}, {}},
-      {{"--root"}, "junk", "", root, false, {}, {}},
-      {{"--window-id", "0x2a", "--root"}, "7", "", id(42), false, {}, {}},
-      {{"-window-id=42"}, nullptr, "", id(42), false, {}, {}},
-      {{"--window-id", "4294967295"}, nullptr, "", id(4294967295u), false, {}, {}},
-      {{"--window-id"}, nullptr, "", {}, true, {}, {}},
-      {{"--window-id", "0"}, nullptr, "", {}, true, {}, {}},
-      {{"--window-id", "4294967296"}, nullptr, "", {}, true, {}, {}},
-      {{"--window-id", "-5"}, nullptr, "", {}, true, {}, {}},
-      {{"--window-id", "12abc", "/S"}, nullptr, "/S", {}, true, {}, {}},
-      {{"--window-id", "0x"}, nullptr, "", {}, true, {}, {}},
-      {{}, "0x2a", "", id(42), false, {}, {}},
-      {{}, "", "", {}, false, {}, {}},
-      {{}, nullptr, "", {}, false, {}, {}},
-      {{"--delay", "20000", "--max-fps", "30"}, "42", "", id(42), false, 20000u, 30u},
-      {{"/S"}, "42", "/S", {}, false, {}, {}},
-      {{"/s", "-delay", "5"}, nullptr, "/s", {}, false, 5u, {}},
-      {{"-delay=100", "--max-fps=0"}, nullptr, "", {}, false, 100u, {}},
-      {{"--delay", "-1", "--max-fps", "x"}, nullptr, "", {}, false, {}, {}},
-      {{"--delay"}, nullptr, "", {}, false, {}, {}},
-      {{"--rooted", "--root=1", "--window-idx"},
-       nullptr,
-       "--rooted --root=1 --window-idx",
-       {},
-       false,
-       {},
-       {}},
-  };
-  for (const Case& c : cases) {
-    std::string trace;
-    for (const std::string& argument : c.arguments) trace += argument + ' ';
-    SCOPED_TRACE(trace + "/ " + (c.daemonWindow ? c.daemonWindow : "unset"));
+  // Arguments, XSCREENSAVER_WINDOW; what is left for the mode letter and the window read
+  // ("root", a number, "none" or "unusable"); --delay and --max-fps (0: not passed on).
+  const std::tuple<std::vector<std::string>, const char*, const char*, std::string, std::uint32_t,
+                   std::uint32_t>
+      cases[] = {
+          {{"/p", "1234"}, "42", "/p 1234", "none", 0, 0},  // an explicit mode keeps its meaning
+          {{"-s", "--delay", "20000"}, nullptr, "-s", "none", 20000, 0},
+          {{"-root"}, nullptr, "", "root", 0, 0},
+          {{"--root"}, "0x2A", "", "42", 0, 0},
+          {{"--window-id", "0x2a", "--root"}, "7", "", "42", 0, 0},
+          {{"-window-id=4294967295"}, nullptr, "", "4294967295", 0, 0},
+          {{"--window-id"}, nullptr, "", "unusable", 0, 0},
+          {{"--window-id", "4294967296", "/S"}, nullptr, "/S", "unusable", 0, 0},
+          {{"--window-id", "-5"}, nullptr, "", "unusable", 0, 0},
+          {{"--max-fps", "30", "-delay=7"}, "42", "", "42", 7, 30},  // the variable alone
+          {{"--delay", "-1", "--max-fps", "0"}, nullptr, "", "none", 0, 0},
+          {{"--rooted", "--root=1"}, nullptr, "--rooted --root=1", "none", 0, 0},
+      };
+  for (const auto& [arguments, daemonWindow, rest, window, delay, maxFps] : cases) {
+    SCOPED_TRACE(std::string(rest) + " / " + (daemonWindow ? daemonWindow : "unset"));
     const HostArguments read = readHostArguments(
-        c.arguments,
-        c.daemonWindow ? std::optional<std::string_view>(c.daemonWindow) : std::nullopt);
-    EXPECT_EQ(read.commandLine, c.commandLine);
-    EXPECT_EQ(read.window.has_value(), c.window.has_value());
-    if (read.window && c.window) {
-      EXPECT_EQ(read.window->rootWindow, c.window->rootWindow);
-      EXPECT_EQ(read.window->window, c.window->window);
-    }
-    EXPECT_EQ(read.unusableWindow, c.unusable);
-    EXPECT_EQ(read.pacing.delayMicroseconds, c.delay);
-    EXPECT_EQ(read.pacing.maxFps, c.maxFps);
+        arguments, daemonWindow ? std::optional<std::string_view>(daemonWindow) : std::nullopt);
+    EXPECT_EQ(read.commandLine, rest);
+    const std::string seen = read.unusableWindow       ? "unusable"
+                             : !read.window            ? "none"
+                             : read.window->rootWindow ? "root"
+                                                       : std::to_string(read.window->window);
+    EXPECT_EQ(seen, window);
+    EXPECT_EQ(read.pacing.delayMicroseconds.value_or(0), delay);
+    EXPECT_EQ(read.pacing.maxFps.value_or(0), maxFps);
   }
-
-  EXPECT_EQ(rendererArguments(std::nullopt, {}), std::vector<std::string>{});
-  EXPECT_EQ(rendererArguments(0x2a, {0u, 60u}),
-            (std::vector<std::string>{"--window-id", "42", "--delay", "0", "--max-fps", "60"}));
 }
 
 TEST(CommandLine, ModeLetterAndPreviewNumber) {
