@@ -28,14 +28,14 @@ struct FileCloser {
 
 }  // namespace
 
-bool writeBitmapFile(const std::filesystem::path& path, const PictureView& picture) {
+std::vector<std::uint8_t> bitmapFileBytes(const PictureView& picture) {
   if (picture.width <= 0 || picture.height <= 0 || picture.width > 0x7FFF ||
       picture.height > 0x7FFF) {
-    return false;
+    return {};
   }
   const auto width = static_cast<std::size_t>(picture.width);
   const auto height = static_cast<std::size_t>(picture.height);
-  if (picture.rgb.size() != width * height * 3) return false;
+  if (picture.rgb.size() != width * height * 3) return {};
 
   const std::size_t rowSize = (width * 3 + 3) / 4 * 4;
   const std::size_t pixelBytes = rowSize * height;
@@ -56,10 +56,11 @@ bool writeBitmapFile(const std::filesystem::path& path, const PictureView& pictu
   putLe32(info + 24, 3780);  // 96 dots per inch
   putLe32(info + 28, 3780);
 
-  std::vector<std::uint8_t> pixels(pixelBytes, 0);
+  std::vector<std::uint8_t> bytes(header.begin(), header.end());
+  bytes.resize(headerBytes + pixelBytes, 0);
   for (std::size_t y = 0; y < height; ++y) {
     const std::uint8_t* source = picture.rgb.data() + (height - 1 - y) * width * 3;
-    std::uint8_t* target = pixels.data() + y * rowSize;
+    std::uint8_t* target = bytes.data() + headerBytes + y * rowSize;
     for (std::size_t x = 0; x < width; ++x) {
       target[x * 3 + 0] = source[x * 3 + 2];
       target[x * 3 + 1] = source[x * 3 + 1];
@@ -67,12 +68,17 @@ bool writeBitmapFile(const std::filesystem::path& path, const PictureView& pictu
     }
   }
 
+  return bytes;
+}
+
+bool writeBitmapFile(const std::filesystem::path& path, const PictureView& picture) {
+  const std::vector<std::uint8_t> bytes = bitmapFileBytes(picture);
+  if (bytes.empty()) return false;
   bool written = false;
   {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file) return false;
-    written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size() &&
-              std::fwrite(pixels.data(), 1, pixels.size(), file.get()) == pixels.size() &&
+    written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
               std::fflush(file.get()) == 0;
     written = (std::fclose(file.release()) == 0) && written;
   }

@@ -14,9 +14,11 @@
 namespace pellarin {
 
 // A GTK message dialog with an OK button, captioned with the program's title.
+// printMessage writes to stderr.
 class UserMessageGtk final : public UserMessage {
  public:
   void showMessage(std::string_view text) override;
+  void printMessage(std::string_view text) override;
 };
 
 // GLib timeouts on the default main context.
@@ -26,13 +28,17 @@ class TimerServiceGtk final : public TimerService {
                                      std::function<void()> tick) override;
 };
 
-// Starts programs with posix_spawn; a GLib child watch reaps each one when it ends, so no
-// zombie is left behind.
+// Starts programs with fork and exec; a GLib child watch reaps each one when it ends, so no
+// zombie is left behind. The child gets SIGTERM when the host's main thread ends
+// (PR_SET_PDEATHSIG), however it ends.
 class ProcessLauncherGtk final : public ProcessLauncher {
  public:
   ~ProcessLauncherGtk() override;
-  bool start(const std::filesystem::path& program) override;
+  bool start(const std::filesystem::path& program,
+             const std::vector<std::string>& arguments) override;
   bool startedProcessRunning() override;
+  void endStartedProcess(std::chrono::milliseconds ownEnd,
+                         std::chrono::milliseconds asked) override;
   // The process start() made, or -1.
   pid_t startedProcess() const;
 

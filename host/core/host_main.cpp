@@ -7,7 +7,6 @@
 #include "common/system_names.h"
 #include "common/work_folder.h"
 #include "host/core/basic_numbers.h"
-#include "host/core/command_line.h"
 #include "host/core/host_texts.h"
 #include "host/core/quorvane_b.h"
 
@@ -27,9 +26,57 @@ constexpr std::array<Companion, 3> kCompanions = {{
     {kDecoderLibraryName, kDecoderMissingMessage},
 }};
 
+// What every mode but the preview does first: the work folder, the music settings and the
+// companion check. The message for the first missing companion, or nothing.
+const char* prepare(const MainServices& services) {
+  // A refused work folder (a link, another user's) leaves the files' paths empty: the settings
+  // then read as defaults and nothing is written there.
+  openWorkFolder(WorkFolderUse::Create);
+  loadSettings();
+  for (const Companion& companion : kCompanions) {
+    const std::filesystem::path path = services.programFolder / companion.fileName;
+    if (!fileExists(path.string())) return companion.missingMessage;
+  }
+  return nullptr;
+}
+
+// Run mode inside a window that a screen-saver daemon gave. The daemon starts one host per
+// monitor and decides itself how many run, so neither title of the single-instance rule ends
+// this start, and the form carries no title that would end another start (a settings dialog
+// opened beside the daemon's preview included).
+MainResult mainInWindow(const WindowTarget& target, const RendererPacing& pacing,
+                        MainServices& services) {
+  const WindowId window = target.rootWindow ? services.windows.rootWindow() : target.window;
+  if (!services.windows.windowExists(window)) {
+    debugLog("host: window %llu does not exist; ending\n", static_cast<unsigned long long>(window));
+    return MainResult::End;
+  }
+  if (const char* missing = prepare(services)) {
+    // The daemon owns the screen and the keyboard: a message box would wait for ever unseen.
+    services.messages.printMessage(missing);
+    return MainResult::End;
+  }
+  // The pointer is the daemon's. Width and Height stay as the last standalone run wrote them:
+  // this renderer follows its window's size, and the hosts of several monitors do not write the
+  // settings file all at the same moment.
+  RunModeOptions options;
+  options.window = window;
+  options.titled = false;
+  options.pacing = pacing;
+  services.forms.loadRunModeForm(options);
+  return MainResult::KeepRunning;
+}
+
 }  // namespace
 
-MainResult Main(std::string_view commandLine, MainServices& services) {
+MainResult Main(const HostArguments& arguments, MainServices& services) {
+  if (arguments.unusableWindow) {
+    debugLog("host: a window option without a usable window number; ending\n");
+    return MainResult::End;
+  }
+  if (arguments.window) return mainInWindow(*arguments.window, arguments.pacing, services);
+
+  const std::string_view commandLine = arguments.commandLine;
   // One screen saver or settings dialog at a time, whatever the mode; both looks are made.
   const bool runModeFound = services.windows.windowWithTitleExists(kRunModeWindowTitle);
   const bool dialogFound = services.windows.windowWithTitleExists(kDialogTitle);
@@ -45,17 +92,9 @@ MainResult Main(std::string_view commandLine, MainServices& services) {
     return services.forms.showPreview(parent) ? MainResult::KeepRunning : MainResult::End;
   }
 
-  // A refused work folder (a link, another user's) leaves the files' paths empty: the settings
-  // then read as defaults and nothing is written there.
-  openWorkFolder(WorkFolderUse::Create);
-  loadSettings();
-
-  for (const Companion& companion : kCompanions) {
-    const std::filesystem::path path = services.programFolder / companion.fileName;
-    if (!fileExists(path.string())) {
-      services.messages.showMessage(companion.missingMessage);
-      return MainResult::End;
-    }
+  if (const char* missing = prepare(services)) {
+    services.messages.showMessage(missing);
+    return MainResult::End;
   }
 
   if (mode == 'C') {
@@ -75,7 +114,10 @@ MainResult Main(std::string_view commandLine, MainServices& services) {
   writeSetting(kSettingsSection, kWidthKey, numberWithSign(width), settingsFilePath());
   writeSetting(kSettingsSection, kHeightKey, numberWithSign(height), settingsFilePath());
 
-  services.forms.loadRunModeForm();
+  RunModeOptions options;
+  options.pointerHiddenAtStart = mode == 'S';
+  options.pacing = arguments.pacing;
+  services.forms.loadRunModeForm(options);
   return MainResult::KeepRunning;
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "host/core/command_line.h"
 #include "host/core/pointer_control.h"
 #include "host/core/screen_metrics.h"
 #include "host/core/start_up_forms.h"
@@ -27,7 +28,8 @@ enum class MainResult {
   KeepRunning,  // a form is loaded: the program lives on in its event loop
 };
 
-// commandLine is the argument text without the program name ("/S", "/p 1234", "/c:5678").
-MainResult Main(std::string_view commandLine, MainServices& services);
+// arguments as readHostArguments made them; its commandLine is the text the mode letter comes
+// from ("/S", "/p 1234", "/c:5678").
+MainResult Main(const HostArguments& arguments, MainServices& services);
 
 }  // namespace pellarin::Quorvane_B

@@ -5,8 +5,10 @@
 #include <gtk/gtk.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/debug_log.h"
 #include "common/system_names.h"
@@ -15,8 +17,10 @@
 #include "host/core/command_line.h"
 #include "host/core/gtk_adapters.h"
 #include "host/core/host_main.h"
+#include "host/core/host_texts.h"
 #include "host/core/music_player_bgm.h"
 #include "host/core/picture_converter_dl.h"
+#include "host/core/posix_adapters.h"
 #include "host/core/preview_window_x11.h"
 #include "host/core/quorvane_s.h"
 #include "host/core/x11_adapters.h"
@@ -30,15 +34,11 @@ namespace {
 class HostForms final : public StartUpForms {
  public:
   HostForms(X11Connection& connection, WindowFinder& windows, PointerControl& pointer,
-            GMainLoop* loop, std::string commandLine)
-      : connection_(connection),
-        windows_(windows),
-        pointer_(pointer),
-        loop_(loop),
-        commandLine_(std::move(commandLine)) {}
+            GMainLoop* loop)
+      : connection_(connection), windows_(windows), pointer_(pointer), loop_(loop) {}
 
   ~HostForms() override {
-    if (signalSource_ != 0) g_source_remove(signalSource_);
+    for (const guint source : signalSources_) g_source_remove(source);
   }
 
   bool showPreview(std::int32_t parentWindow) override {
@@ -52,34 +52,45 @@ class HostForms final : public StartUpForms {
     ::pellarin::showSettingsDialog();
   }
 
-  void loadRunModeForm() override {
+  void loadRunModeForm(const RunModeOptions& options) override {
     const std::filesystem::path folder = programFolder();
-    runModeWindow_ = std::make_unique<TitledHiddenWindowX11>(connection_, kRunModeWindowTitle);
+    if (options.titled) {
+      runModeWindow_ = std::make_unique<TitledHiddenWindowX11>(connection_, kRunModeWindowTitle);
+    }
     converter_ = std::make_unique<PictureConverterDl>(folder / kConverterLibraryName);
+    // A refused work folder gives empty paths: no bitmap is made and no lock is taken there.
+    const std::filesystem::path work =
+        openWorkFolder(WorkFolderUse::Existing).value_or(std::filesystem::path());
+    musicLock_ = std::make_unique<MusicLockPosix>(workFilePath(kMusicLockFileName));
     programEnd_ = std::make_unique<ProgramEndGtk>(loop_);
     services_ = std::make_unique<RunModeServices>(RunModeServices{windows_,
                                                                   pointer_,
                                                                   *converter_,
                                                                   launcher_,
                                                                   music_,
+                                                                  *musicLock_,
                                                                   timers_,
                                                                   *programEnd_,
                                                                   folder,
+                                                                  work,
                                                                   pictureFilePath(),
                                                                   {}});
     form_ = std::make_unique<Quorvane_S>(
         *services_,
         std::array<PictureView, 3>{assets::nebulaPicture(), assets::flamesPicture(),
                                    assets::spectrumPicture()},
-        modeLetter(commandLine_) == 'S');
-    // The system asking the program to end is an unload request like the renderer's end.
-    signalSource_ = g_unix_signal_add(
-        SIGTERM,
-        [](gpointer self) -> gboolean {
-          static_cast<HostForms*>(self)->form_->requestUnload();
-          return G_SOURCE_CONTINUE;
-        },
-        this);
+        options);
+    // The system or a screen-saver daemon asking the program to end is an unload request like
+    // the renderer's end.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+      signalSources_.push_back(g_unix_signal_add(
+          signal,
+          [](gpointer self) -> gboolean {
+            static_cast<HostForms*>(self)->form_->requestUnload();
+            return G_SOURCE_CONTINUE;
+          },
+          this));
+    }
     form_->load();
   }
 
@@ -88,33 +99,30 @@ class HostForms final : public StartUpForms {
   WindowFinder& windows_;
   PointerControl& pointer_;
   GMainLoop* loop_;
-  std::string commandLine_;
 
   std::unique_ptr<PreviewWindowX11> preview_;
 
   std::unique_ptr<TitledHiddenWindowX11> runModeWindow_;
   std::unique_ptr<PictureConverterDl> converter_;
+  std::unique_ptr<MusicLockPosix> musicLock_;
   ProcessLauncherGtk launcher_;
   MusicPlayerBgm music_;
   TimerServiceGtk timers_;
   std::unique_ptr<ProgramEndGtk> programEnd_;
   std::unique_ptr<RunModeServices> services_;
   std::unique_ptr<Quorvane_S> form_;
-  guint signalSource_ = 0;
+  std::vector<guint> signalSources_;
 };
 
-std::string commandLineOf(int argc, char** argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) line += ' ';
-    line += argv[i];
-  }
-  return line;
-}
-
 int runHost(int argc, char** argv) {
-  const std::string commandLine = commandLineOf(argc, argv);
-  debugLog("host: started with \"%s\"\n", commandLine.c_str());
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  // A screen-saver daemon names its window for the hack in this variable.
+  const char* daemonWindow = std::getenv("XSCREENSAVER_WINDOW");
+  const HostArguments arguments = readHostArguments(
+      words,
+      daemonWindow != nullptr ? std::optional<std::string_view>(daemonWindow) : std::nullopt);
+  debugLog("host: started with \"%s\"%s\n", arguments.commandLine.c_str(),
+           arguments.window ? " inside a given window" : "");
   // No display, nothing to save or preview: end quietly, as every other failure does.
   if (!gtk_init_check(nullptr, nullptr)) {
     debugLog("host: no display\n");
@@ -133,9 +141,9 @@ int runHost(int argc, char** argv) {
     PointerControlX11 pointer(*connection);
     ScreenMetricsX11 screen(*connection);
     UserMessageGtk messages;
-    HostForms forms(*connection, windows, pointer, loop, commandLine);
+    HostForms forms(*connection, windows, pointer, loop);
     Quorvane_B::MainServices services{windows, pointer, screen, messages, forms, programFolder()};
-    if (Quorvane_B::Main(commandLine, services) == Quorvane_B::MainResult::KeepRunning) {
+    if (Quorvane_B::Main(arguments, services) == Quorvane_B::MainResult::KeepRunning) {
       g_main_loop_run(loop);
     }
     XSync(connection->display(), False);

@@ -1,9 +1,5 @@
 #include "host/core/quorvane_b.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <optional>
 
 #include "common/profile.h"
@@ -11,6 +7,7 @@
 #include "common/text_encoding.h"
 #include "common/work_folder.h"
 #include "host/core/basic_numbers.h"
+#include "host/core/file_system.h"
 #include "host/core/path_separators.h"
 
 namespace pellarin::Quorvane_B {
@@ -92,16 +89,7 @@ bool fileExists(std::string_view path) {
   std::string name(path);
   if (!name.empty() && name.back() == kFolderSeparator) name.pop_back();
   if (name.empty()) return false;
-
-  // stat first: opening a named pipe or a device could block or have effects.
-  struct stat info {};
-  if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  // The path may have been replaced between the two calls.
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  return regular;
+  return isReadableRegularFile(name);
 }
 
 std::string folderOfPath(std::string_view path) {

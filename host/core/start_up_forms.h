@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "host/core/run_mode_options.h"
+
 namespace pellarin {
 
 class StartUpForms {
@@ -13,7 +15,7 @@ class StartUpForms {
   // Shows the settings dialog and returns once it has closed.
   virtual void showSettingsDialog() = 0;
   // Loads the hidden run-mode form, which hands over to the renderer.
-  virtual void loadRunModeForm() = 0;
+  virtual void loadRunModeForm(const RunModeOptions& options) = 0;
 };
 
 }  // namespace pellarin

@@ -1,5 +1,6 @@
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <string>
 
 #include "host/core/gtk_adapters.h"
@@ -18,6 +19,12 @@ void UserMessageGtk::showMessage(std::string_view text) {
   gtk_widget_destroy(dialog);
   // Let the server see the dialog go before the program ends.
   while (gtk_events_pending()) gtk_main_iteration();
+}
+
+void UserMessageGtk::printMessage(std::string_view text) {
+  // Prefixed with the program's name, as a daemon that shows its hacks' errors expects.
+  std::fprintf(stderr, "%s: %.*s\n", kProgramTitle, static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
 }
 
 }  // namespace pellarin

@@ -69,20 +69,15 @@ bool readWmName(Display* display, Window window, std::string& out) {
   return found;
 }
 
-}  // namespace
-
-bool WindowFinderX11::windowWithTitleExists(std::string_view title) {
-  Display* display = connection_.display();
+// True when a window in the trees below `tops` (the tops included) carries exactly this title.
+bool titleInTrees(X11Connection& connection, std::vector<Window> pending, std::string_view title) {
+  Display* display = connection.display();
   const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
   const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
 
   // Windows may vanish while the tree is walked; their errors are expected.
-  X11ErrorTrap trap(connection_);
+  X11ErrorTrap trap(connection);
   bool found = false;
-  std::vector<Window> pending;
-  for (int screen = 0; screen < ScreenCount(display); ++screen) {
-    pending.push_back(RootWindow(display, screen));
-  }
   std::string name;
   while (!pending.empty() && !found) {
     const Window window = pending.back();
@@ -104,6 +99,53 @@ bool WindowFinderX11::windowWithTitleExists(std::string_view title) {
   }
   trap.pop();
   return found;
+}
+
+// X window ids are 29-bit numbers; a larger number names no window.
+bool isWindowNumber(WindowId window) {
+  return window != 0 && window <= 0x1FFFFFFF;
+}
+
+}  // namespace
+
+bool WindowFinderX11::windowWithTitleExists(std::string_view title) {
+  Display* display = connection_.display();
+  std::vector<Window> roots;
+  for (int screen = 0; screen < ScreenCount(display); ++screen) {
+    roots.push_back(RootWindow(display, screen));
+  }
+  return titleInTrees(connection_, std::move(roots), title);
+}
+
+bool WindowFinderX11::windowWithTitleExistsInside(WindowId ancestor, std::string_view title) {
+  if (!windowExists(ancestor)) return false;
+  Display* display = connection_.display();
+  X11ErrorTrap trap(connection_);
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  std::vector<Window> inside;
+  if (XQueryTree(display, static_cast<Window>(ancestor), &root, &parent, &children, &count) != 0 &&
+      children != nullptr) {
+    inside.assign(children, children + count);
+  }
+  if (children != nullptr) XFree(children);
+  trap.pop();
+  return titleInTrees(connection_, std::move(inside), title);
+}
+
+bool WindowFinderX11::windowExists(WindowId window) {
+  if (!isWindowNumber(window)) return false;
+  X11ErrorTrap trap(connection_);
+  XWindowAttributes attributes{};
+  const bool found =
+      XGetWindowAttributes(connection_.display(), static_cast<Window>(window), &attributes) != 0;
+  return trap.pop() && found;
+}
+
+WindowId WindowFinderX11::rootWindow() {
+  return DefaultRootWindow(connection_.display());
 }
 
 void setWindowTitleX11(Display* display, Window window, std::string_view title) {

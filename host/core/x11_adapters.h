@@ -21,6 +21,10 @@ class WindowFinderX11 final : public WindowFinder {
  public:
   explicit WindowFinderX11(X11Connection& connection) : connection_(connection) {}
   bool windowWithTitleExists(std::string_view title) override;
+  bool windowWithTitleExistsInside(WindowId ancestor, std::string_view title) override;
+  bool windowExists(WindowId window) override;
+  // The default screen's root window.
+  WindowId rootWindow() override;
 
  private:
   X11Connection& connection_;

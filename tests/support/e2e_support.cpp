@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <turbojpeg.h>
 
+#include <dirent.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -76,8 +78,12 @@ std::string textProperty(Display* display, Window window, Atom property) {
 }  // namespace
 
 Window findWindow(Display* display, const std::string& title, bool viewable) {
+  return findWindowFrom(display, DefaultRootWindow(display), title, viewable);
+}
+
+Window findWindowFrom(Display* display, Window top, const std::string& title, bool viewable) {
   const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-  std::vector<Window> pending{DefaultRootWindow(display)};
+  std::vector<Window> pending{top};
   while (!pending.empty()) {
     const Window window = pending.back();
     pending.pop_back();
@@ -172,6 +178,28 @@ std::optional<RgbImage> decodeJpeg(const std::string& bytes) {
   tjDestroy(decoder);
   if (!ok) return std::nullopt;
   return out;
+}
+
+std::vector<pid_t> runningProcessesIn(const std::filesystem::path& folder) {
+  std::vector<pid_t> found;
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return found;
+  while (const dirent* entry = ::readdir(proc)) {
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    const std::filesystem::path dir = std::filesystem::path("/proc") / entry->d_name;
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink(dir / "exe", error);
+    if (error || exe.parent_path() != folder) continue;
+    // "pid (name) S ...": the state follows the last parenthesis; a zombie has ended.
+    const std::string stat = readFile(dir / "stat");
+    const std::size_t close = stat.rfind(')');
+    if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z') continue;
+    found.push_back(static_cast<pid_t>(pid));
+  }
+  ::closedir(proc);
+  return found;
 }
 
 }  // namespace pellarin::testing

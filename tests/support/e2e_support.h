@@ -60,6 +60,9 @@ Display* openDisplay();
 // Any window with this title in _NET_WM_NAME or WM_NAME, anywhere in the tree; with viewable,
 // only a shown one. 0 when there is none.
 Window findWindow(Display* display, const std::string& title, bool viewable = false);
+// The same, searching only the tree from `top` down (top included).
+Window findWindowFrom(Display* display, Window top, const std::string& title,
+                      bool viewable = false);
 Window waitForWindow(Display* display, const std::string& title,
                      std::chrono::milliseconds limit = 20s, bool viewable = false);
 void sendKey(Display* display, unsigned long keysym, bool down);
@@ -81,5 +84,8 @@ struct RgbImage {
 };
 // The decoded JPEG; nothing when the bytes do not decode.
 std::optional<RgbImage> decodeJpeg(const std::string& bytes);
+
+// Processes that run a program file from this folder and have not ended (zombies excluded).
+std::vector<pid_t> runningProcessesIn(const std::filesystem::path& folder);
 
 }  // namespace pellarin::testing

@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "common/system_names.h"
 #include "common/work_folder.h"
@@ -90,10 +95,20 @@ TEST_F(SettingsTest, NamesGoOutInCodePage932AndValuesByteForByte) {
 TEST_F(SettingsTest, FileExistsOnlyForReadableRegularFiles) {
   const std::filesystem::path file = root() / "a.wav";
   writeFile(file, "RIFF");
-  ASSERT_EQ(::mkfifo((root() / "pipe").c_str(), 0600), 0);  // an open would block
+  const std::filesystem::path pipe = root() / "pipe.wav";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);  // an open would block
   EXPECT_TRUE(fileExists(file.string() + "/"));
-  for (const auto& path : {std::string(), root().string(), (root() / "pipe").string()})
-    EXPECT_FALSE(fileExists(path)) << path;
+  for (const auto& path : {std::string(), root().string()}) EXPECT_FALSE(fileExists(path)) << path;
+  // A pipe chosen as the music file is dropped at once, without waiting for a writer.
+  auto load = std::async(std::launch::async, [&] {
+    this->load(" 2", " 0", pipe.string());
+    return std::pair(musicKind, musicFile);
+  });
+  if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ADD_FAILURE() << "the music file check blocks on a named pipe";
+    ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));  // lets the blocked open go on
+  }
+  EXPECT_EQ(load.get(), std::pair(std::int16_t{0}, std::string()));
   EXPECT_EQ(folderOfPath("/loop.mp3"), "/");
   EXPECT_EQ(folderOfPath("loop.wav"), "");
 }

@@ -1,8 +1,12 @@
 #include "host/core/quorvane_s.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,6 +20,7 @@
 namespace pellarin {
 namespace {
 
+namespace fs = std::filesystem;
 using Log = std::vector<std::string>;
 
 struct FakeTimer final : Timer {
@@ -29,36 +34,52 @@ struct FakeTimer final : Timer {
   bool on = false;
 };
 
-// Every seam of run mode in one double that logs each call in order.
+// Every seam of run mode in one double that logs each call that changes something, in order.
 struct FakeSeams final : WindowFinder,
                          PointerControl,
                          PictureConverter,
                          ProcessLauncher,
                          MusicPlayer,
+                         MusicLock,
                          TimerService,
                          ProgramEnd {
   bool windowWithTitleExists(std::string_view title) override {
     log.push_back("find " + std::string(title));
     return rendererWindow;
   }
+  bool windowWithTitleExistsInside(WindowId ancestor, std::string_view title) override {
+    log.push_back("find " + std::string(title) + " in " + std::to_string(ancestor));
+    return rendererWindowInside;
+  }
+  bool windowExists(WindowId) override { return true; }
+  WindowId rootWindow() override { return 1; }
   std::int32_t showCursor(bool show) override {
     log.push_back(show ? "showCursor true" : "showCursor false");
     return show ? 0 : -1;
   }
-  // Records the conversion and what the bitmap held at that moment.
-  bool convertBmpToJpg(const std::filesystem::path& bitmap,
-                       const std::filesystem::path& jpeg) override {
-    log.push_back("convert " + bitmap.filename().string() + " " + jpeg.string());
+  // Records the conversion and what the bitmap was at that moment.
+  bool convertBmpToJpg(const fs::path& bitmap, const fs::path& jpeg) override {
+    log.push_back("convert " + jpeg.string());
+    bitmapPath = bitmap;
+    struct stat info {};
+    bitmapMode = ::lstat(bitmap.c_str(), &info) == 0 ? static_cast<int>(info.st_mode) : -1;
     const std::string bytes = testing::readFile(bitmap);
     decoded =
         decodeBitmap(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    return true;
+    return convertWorks;
   }
-  bool start(const std::filesystem::path& program) override {
-    log.push_back("start " + program.string());
+  bool start(const fs::path& program, const std::vector<std::string>& arguments) override {
+    std::string entry = "start " + program.string();
+    for (const std::string& argument : arguments) entry += ' ' + argument;
+    log.push_back(entry);
     return startWorks;
   }
   bool startedProcessRunning() override { return running; }
+  void endStartedProcess(std::chrono::milliseconds ownEnd,
+                         std::chrono::milliseconds asked) override {
+    log.push_back("endRenderer " + std::to_string(ownEnd.count()) + " " +
+                  std::to_string(asked.count()));
+  }
   void openCdAudio() override { log.push_back("openCdAudio"); }
   void pollCdAudio() override { log.push_back("pollCdAudio"); }
   bool cdPollActive() override { return pollActive; }
@@ -68,6 +89,15 @@ struct FakeSeams final : WindowFinder,
   void stopMp3() override { log.push_back("stopMp3"); }
   void startWav() override { log.push_back("startWav"); }
   void stopWav() override { log.push_back("stopWav"); }
+  bool tryAcquire() override {
+    ++lockTries;
+    lockHeld = lockHeld || lockFree;
+    return lockHeld;
+  }
+  void release() override {
+    log.push_back("releaseLock");
+    lockHeld = false;
+  }
   std::unique_ptr<Timer> createTimer(std::chrono::milliseconds interval,
                                      std::function<void()> tick) override {
     auto timer = std::make_unique<FakeTimer>(std::move(tick));
@@ -78,8 +108,12 @@ struct FakeSeams final : WindowFinder,
 
   Log log;
   std::optional<DecodedBitmap> decoded;
+  fs::path bitmapPath;
+  int bitmapMode = -1;
   std::map<long, FakeTimer*> byInterval;
-  bool rendererWindow = false, startWorks = true, running = false, pollActive = true;
+  bool rendererWindow = false, rendererWindowInside = false, startWorks = true, running = false,
+       pollActive = true, convertWorks = true, lockFree = true, lockHeld = false;
+  int lockTries = 0;
 };
 
 std::vector<std::uint8_t> solid(int pixels, std::array<std::uint8_t, 3> rgb) {
@@ -93,24 +127,31 @@ class RunModeTest : public testing::IsolatedHostTest {
   void SetUp() override {
     IsolatedHostTest::SetUp();
     programFolder_ = root() / "program";
-    std::filesystem::create_directories(programFolder_);
+    workFolder_ = root() / "work";
+    fs::create_directories(programFolder_);
+    fs::create_directories(workFolder_);
   }
 
   // A fresh form and doubles, loaded with a random number that picks `index`; the log then
   // holds only what comes after the load.
   void loadForm(int index = 0, bool pointerHidden = true, double random = -1) {
+    RunModeOptions options;
+    options.pointerHiddenAtStart = pointerHidden;
+    loadForm(options, index, random);
+  }
+  void loadForm(const RunModeOptions& options, int index = 0, double random = -1) {
     form_.reset();
     fake_ = setup_;
     random_ = random >= 0 ? random : (index + 0.5) / 3.0;
     FakeSeams& f = fake_;
     services_ = std::make_unique<RunModeServices>(
-        RunModeServices{f, f, f, f, f, f, f, programFolder_, root() / "work" / "Pellarin.dat",
-                        [this] { return random_; }});
+        RunModeServices{f, f, f, f, f, f, f, f, programFolder_, workFolder_,
+                        workFolder_ / "Pellarin.dat", [this] { return random_; }});
     form_ = std::make_unique<Quorvane_S>(
         *services_,
         std::array<PictureView, 3>{PictureView{4, 2, pictures_[0]}, PictureView{3, 3, pictures_[1]},
                                    PictureView{1, 5, pictures_[2]}},
-        pointerHidden);
+        options);
     form_->load();
     loadLog_ = fake_.log;
     fake_.log.clear();
@@ -119,10 +160,14 @@ class RunModeTest : public testing::IsolatedHostTest {
   FakeTimer& cdTimer() { return *fake_.byInterval.at(200); }
   FakeTimer& watchTimer() { return *fake_.byInterval.at(500); }
   std::string renderer() const { return "start " + (programFolder_ / kRendererFileName).string(); }
+  std::string convert() const { return "convert " + (workFolder_ / "Pellarin.dat").string(); }
+  long entries(const fs::path& folder) const {
+    return std::distance(fs::directory_iterator(folder), {});
+  }
 
   std::array<std::vector<std::uint8_t>, 3> pictures_ = {
       solid(8, {255, 0, 0}), solid(9, {0, 255, 0}), solid(5, {0, 0, 255})};
-  std::filesystem::path programFolder_;
+  fs::path programFolder_, workFolder_;
   double random_ = 0;
   FakeSeams setup_, fake_;  // fake_ starts as a copy of setup_ at each load
   std::unique_ptr<RunModeServices> services_;
@@ -133,12 +178,10 @@ class RunModeTest : public testing::IsolatedHostTest {
 TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins) {
   Quorvane_B::musicKind = 1;
   loadForm(1);
-  EXPECT_EQ(loadLog_, (Log{"convert Dumy.bmp " + (root() / "work" / "Pellarin.dat").string(),
-                           renderer(), "openCdAudio"}));
+  EXPECT_EQ(loadLog_, (Log{convert(), renderer(), "openCdAudio"}));
   ASSERT_TRUE(fake_.decoded.has_value());
   EXPECT_EQ(std::pair(fake_.decoded->width, fake_.decoded->height), std::pair(3, 3));
   EXPECT_EQ(fake_.decoded->rgb, pictures_[1]);
-  EXPECT_FALSE(std::filesystem::exists(programFolder_ / kTemporaryBitmapName));
   EXPECT_TRUE(watchTimer().enabled());
 
   // The random number picks each picture in thirds.
@@ -149,12 +192,53 @@ TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins)
     EXPECT_EQ(fake_.decoded->rgb, pictures_[static_cast<std::size_t>(index)]) << number;
   }
 
-  // Without a writable program folder the renderer still starts.
-  std::filesystem::remove_all(programFolder_);
+  // Without a work folder no picture arrives, and the renderer still starts.
+  fs::remove_all(workFolder_);
   Quorvane_B::musicKind = 0;
   loadForm();
   EXPECT_FALSE(fake_.decoded.has_value());
-  EXPECT_EQ(loadLog_.back(), renderer());
+  EXPECT_EQ(loadLog_, (Log{renderer()}));
+}
+
+// Every user of an installed copy: the program folder belongs to root, the work folder is the
+// user's. The bitmap is the user's own new file there, gone again whatever the conversion did.
+TEST_F(RunModeTest, TheBitmapIsAPrivateFileOfTheWorkFolderGoneAfterUse) {
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(::chmod(root().c_str(), 0755), 0);
+  ASSERT_EQ(::chown(workFolder_.c_str(), kNobody, kNobody), 0);
+  writeFile(workFolder_ / "Dumy.bmp", "stale");  // as a killed run of an older copy left it
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
+    std::string seen;
+    for (const bool converts : {true, false}) {
+      setup_.convertWorks = converts;
+      loadForm(2);
+      const std::string name = fake_.bitmapPath.filename().string();
+      seen += fake_.bitmapPath.parent_path() == workFolder_ ? "work " : "elsewhere ";
+      seen +=
+          std::regex_match(name, std::regex(R"(Dumy-[A-Za-z0-9]{6}\.bmp)")) ? "Dumy-*.bmp" : name;
+      seen += ' ' + std::to_string(fake_.bitmapMode) + ' ';
+      seen += fake_.decoded && fake_.decoded->rgb == pictures_[2] ? "picture " : "no-picture ";
+      seen += fs::exists(fake_.bitmapPath) ? "left; " : "gone; ";
+    }
+    ::_exit(::write(report[1], seen.data(), seen.size()) == static_cast<ssize_t>(seen.size()) ? 0
+                                                                                              : 1);
+  }
+  ::close(report[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  char buffer[512] = {};
+  const ssize_t got = ::read(report[0], buffer, sizeof buffer - 1);
+  ::close(report[0]);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string once = "work Dumy-*.bmp " + std::to_string(S_IFREG | 0600) + " picture gone; ";
+  EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0), once + once);
+  EXPECT_EQ(entries(workFolder_), 1);  // the stale file alone, untouched
+  EXPECT_EQ(testing::readFile(workFolder_ / "Dumy.bmp"), "stale");
 }
 
 TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
@@ -177,9 +261,11 @@ TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {
     EXPECT_EQ(loadLog_.back(), started.empty() ? renderer() : started);
     EXPECT_EQ(mp3Timer().enabled(), started == "startMp3");
     EXPECT_EQ(cdTimer().enabled(), kind == 1);
+    // The lock is asked for only when there is music to play.
+    EXPECT_EQ(fake_.lockTries, started.empty() ? 0 : 1);
     form_->requestUnload();
-    Log unload{"showCursor true", "end"};
-    if (!stopped.empty()) unload.insert(unload.begin(), stopped);
+    Log unload{"showCursor true", "endRenderer 0 1000", "end"};
+    if (!stopped.empty()) unload.insert(unload.begin(), {stopped, "releaseLock"});
     EXPECT_EQ(fake_.log, unload);
     EXPECT_FALSE(mp3Timer().enabled() || cdTimer().enabled() || watchTimer().enabled());
   }
@@ -203,7 +289,48 @@ TEST_F(RunModeTest, Mp3RepeatsEverySecondAndCdPollsUntilThePollStops) {
   EXPECT_EQ(fake_.log, (Log{"pollCdAudio", "pollCdAudio"}));
   fake_.log.clear();
   form_->requestUnload();  // a poll that switched itself off leaves the CD device alone
-  EXPECT_EQ(fake_.log, (Log{"showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"releaseLock", "showCursor true", "endRenderer 0 1000", "end"}));
+}
+
+// Hosts on several monitors: the one that holds the lock plays; another takes over one look
+// after the lock came free, and one that never played stops nothing.
+TEST_F(RunModeTest, OnlyTheHostHoldingTheMusicLockPlays) {
+  Quorvane_B::musicKind = 2;
+  Quorvane_B::musicFile = "/m/loop.wav";
+  setup_.running = true;
+  setup_.rendererWindow = true;
+  setup_.lockFree = false;
+  loadForm();
+  EXPECT_EQ(loadLog_.back(), renderer());
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC"}));
+  fake_.lockFree = true;  // the host that played has ended
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "find Quorvane_VC"}));
+  EXPECT_TRUE(fake_.lockHeld);
+  fake_.log.clear();
+  watchTimer().fire();
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "startWav", "find Quorvane_VC"}));
+  fake_.log.clear();
+  form_->requestUnload();
+  EXPECT_EQ(fake_.log,
+            (Log{"stopWav", "releaseLock", "showCursor true", "endRenderer 0 1000", "end"}));
+
+  // Taken but not yet started when the end comes: nothing plays, the lock is given back.
+  setup_.lockFree = false;
+  loadForm();
+  fake_.lockFree = true;
+  watchTimer().fire();
+  fake_.log.clear();
+  form_->requestUnload();
+  EXPECT_EQ(fake_.log, (Log{"releaseLock", "showCursor true", "endRenderer 0 1000", "end"}));
+
+  // Never had it: the end neither stops music nor touches the lock.
+  loadForm();
+  watchTimer().fire();
+  form_->requestUnload();
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "showCursor true", "endRenderer 0 1000", "end"}));
 }
 
 TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
@@ -211,7 +338,7 @@ TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
     Quorvane_B::cursorHideResult = hideResult;
     loadForm(0, true);
     form_->requestUnload();
-    EXPECT_EQ(fake_.log, (Log{"showCursor true", "end"}));
+    EXPECT_EQ(fake_.log, (Log{"showCursor true", "endRenderer 0 1000", "end"}));
     EXPECT_EQ(Quorvane_B::cursorHideResult, 0);
   }
   Quorvane_B::cursorHideResult = -1;
@@ -219,11 +346,13 @@ TEST_F(RunModeTest, ThePointerIsShownAgainOnlyWhenTheStartHidIt) {
   form_->requestUnload();
   form_->requestUnload();  // a second request (a signal during the end) does nothing
   watchTimer().fire();
-  EXPECT_EQ(fake_.log, (Log{"end"}));
+  EXPECT_EQ(fake_.log, (Log{"endRenderer 0 1000", "end"}));
   EXPECT_EQ(Quorvane_B::cursorHideResult, -1);
 }
 
-TEST_F(RunModeTest, TheWatchEndsRunModeOnceTheRendererWindowIsGone) {
+// However run mode ends, the renderer it started does not run on; one whose window has gone
+// gets a moment to end by itself first.
+TEST_F(RunModeTest, TheWatchEndsRunModeAndTheRendererWithIt) {
   Quorvane_B::musicKind = 2;
   Quorvane_B::musicFile = "/m/a.mp3";
   loadForm();
@@ -237,18 +366,49 @@ TEST_F(RunModeTest, TheWatchEndsRunModeOnceTheRendererWindowIsGone) {
   fake_.rendererWindow = false;  // a window seen and gone ends at once, running or not
   fake_.log.clear();
   watchTimer().fire();
-  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "releaseLock", "showCursor true",
+                            "endRenderer 1000 1000", "end"}));
   EXPECT_FALSE(watchTimer().enabled());
 
-  loadForm();  // a renderer that never shows a window is given up on
+  loadForm();  // a renderer that never shows a window is given up on, and ended
   fake_.running = true;
   for (int tick = 0; tick < Quorvane_S::kRendererStartTicks; ++tick) watchTimer().fire();
-  EXPECT_EQ(fake_.log.back(), "end");
+  EXPECT_EQ(Log(fake_.log.end() - 2, fake_.log.end()), (Log{"endRenderer 0 1000", "end"}));
 
   setup_.startWorks = false;  // one that never started ends the watch at the first look
   loadForm();
   watchTimer().fire();
-  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "showCursor true", "end"}));
+  EXPECT_EQ(fake_.log, (Log{"find Quorvane_VC", "stopMp3", "releaseLock", "showCursor true",
+                            "endRenderer 0 1000", "end"}));
+}
+
+// Inside a given window: the renderer is told the window and the pacing, and the watch follows
+// this host's renderer alone, not one that another monitor's host started.
+TEST_F(RunModeTest, InsideAWindowTheWatchFollowsOnlyThisHostsRenderer) {
+  RunModeOptions options;
+  options.window = 4242;
+  options.pacing.delayMicroseconds = 20000;
+  options.pacing.maxFps = 30;
+  setup_.rendererWindow = true;  // another monitor's renderer, anywhere on the display
+  setup_.running = true;
+  loadForm(options);
+  EXPECT_EQ(loadLog_.back(), renderer() + " --window-id 4242 --delay 20000 --max-fps 30");
+
+  const std::string look = "find Quorvane_VC in 4242";
+  // Seen inside the window, then gone: the end, after a moment for the renderer to end itself.
+  fake_.rendererWindowInside = true;
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{look}));
+  fake_.log.clear();
+  fake_.rendererWindowInside = false;
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{look, "endRenderer 1000 1000", "end"}));
+
+  loadForm(options);
+  fake_.rendererWindowInside = true;
+  fake_.running = false;
+  watchTimer().fire();
+  EXPECT_EQ(fake_.log, (Log{"endRenderer 0 1000", "end"}));
 }
 
 }  // namespace

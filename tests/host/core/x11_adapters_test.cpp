@@ -75,6 +75,32 @@ TEST_F(X11AdaptersTest, FindsExactTitlesOnNestedWindows) {
   EXPECT_FALSE(finder.windowWithTitleExists(utf8 + " "));
 }
 
+// Window mode looks for its own renderer only inside the window it was given.
+TEST_F(X11AdaptersTest, FindsTitlesInsideOneWindowAndTellsWhichWindowsExist) {
+  WindowFinderX11 finder(*connection_);
+  const Window root = DefaultRootWindow(other_);
+  EXPECT_EQ(finder.rootWindow(), root);
+  const Window mine = otherWindow(root, 80, 60, true);
+  const Window theirs = otherWindow(root, 80, 60, true);
+  const Window nested = otherWindow(otherWindow(mine, 40, 30, true), 20, 10, false);
+  XStoreName(other_, nested, "Quorvane_VC");
+  XStoreName(other_, mine, "Quorvane_VC");  // the given window's own title does not count
+  XSync(other_, False);
+  EXPECT_TRUE(finder.windowWithTitleExistsInside(mine, "Quorvane_VC"));
+  EXPECT_FALSE(finder.windowWithTitleExistsInside(theirs, "Quorvane_VC"));
+  EXPECT_FALSE(finder.windowWithTitleExistsInside(nested, "Quorvane_VC"));
+  EXPECT_TRUE(finder.windowWithTitleExistsInside(root, "Quorvane_VC"));
+
+  EXPECT_TRUE(finder.windowExists(mine));
+  XDestroyWindow(other_, mine);
+  XSync(other_, False);
+  for (const WindowId gone : {WindowId{mine}, WindowId{0}, WindowId{0x100000000}}) {
+    EXPECT_FALSE(finder.windowExists(gone)) << gone;
+    EXPECT_FALSE(finder.windowWithTitleExistsInside(gone, "Quorvane_VC")) << gone;
+  }
+  EXPECT_TRUE(finder.windowExists(theirs));  // the connection survived the errors
+}
+
 TEST_F(X11AdaptersTest, TitledWindowsAreUnmappedAndReadableByEveryWmNameReader) {
   WindowFinderX11 finder(*connection_);
   for (const std::string title : {"Quorvane_Main", "■Pellarin■"}) {
