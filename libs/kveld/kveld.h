@@ -65,7 +65,7 @@ typedef struct DecoderProperties {
 #define KVELD_ERROR_FILE 3            /* missing, unreadable, not a regular file, too big */
 #define KVELD_ERROR_NOT_JPEG 4        /* no JPEG header could be read */
 #define KVELD_ERROR_TOO_LARGE 5       /* the image declares more pixels than the library decodes */
-#define KVELD_ERROR_DECODE 6          /* the image data is corrupt or truncated */
+#define KVELD_ERROR_DECODE 6          /* the codec cannot decode it, or the file is cut short */
 #define KVELD_ERROR_MEMORY 7          /* the library could not obtain memory */
 
 /* Largest image the library decodes: 64 Mi pixels (192 MiB of RGB). */
