@@ -19,31 +19,6 @@ TEST_F(ConverterTest, RoundTripKeepsSizeColoursAndOrientationBottomUpAndTopDown)
   expectQuadrants("top.jpg", 44, 128);
 }
 
-TEST_F(ConverterTest, PaletteAndBitFieldBitmapsConvert) {
-  BitmapLayout palette4;
-  palette4.bitCount = 4;
-  palette4.palette = {kQuadrants[0], kQuadrants[1], kQuadrants[2], kQuadrants[3]};
-  BitmapLayout fields;
-  fields.bitCount = 32;
-  fields.bitFields = true;
-  fields.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};
-  // Quadrants of whole 16 x 16 blocks, which even 4:2:0 at a low quality keeps flat (Wine's
-  // encoder applies neither the quality nor the sampling asked for).
-  const auto quadrant = [](int x, int y) { return (y >= 16 ? 2 : 0) + (x >= 16 ? 1 : 0); };
-  put("palette.bmp", makeBitmap(32, 32, palette4, [&](int x, int y) {
-        return static_cast<std::uint32_t>(quadrant(x, y));
-      }));
-  put("fields.bmp", makeBitmap(32, 32, fields, [&](int x, int y) {
-        const Rgb& c = kQuadrants[quadrant(x, y)];
-        return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16;
-      }));
-  for (const char* name : {"palette", "fields"}) {
-    SCOPED_TRACE(name);
-    ASSERT_EQ(convert((std::string(name) + ".bmp").c_str(), "out.jpg"), kPellarin1Ok);
-    expectQuadrants("out.jpg", 32, 32);
-  }
-}
-
 TEST_F(ConverterTest, MissingOrCorruptInputWritesNothingAndKeepsTheEarlierPicture) {
   ASSERT_EQ(convert("in.bmp", "Pellarin.dat"), kPellarin1Ok);
   const Bytes before = readBytes(path("Pellarin.dat"));
