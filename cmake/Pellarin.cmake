@@ -1,4 +1,24 @@
-# Shared build rules: warnings, sanitizers, product folder, test registration.
+# Shared build rules: platform, warnings, sanitizers, product folder, test registration.
+
+# The one platform switch: folders choose their sources and targets by it.
+#   linux    X11, GTK and GStreamer adapters (native build)
+#   windows  Win32 adapters (cross-built with cmake/toolchain-mingw-w64-x86_64.cmake, tested
+#            under Wine)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(PELLARIN_PLATFORM linux)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(PELLARIN_PLATFORM windows)
+else()
+  message(FATAL_ERROR "Pellarin builds for Linux and Windows, not for ${CMAKE_SYSTEM_NAME}")
+endif()
+
+# Ends the calling CMakeLists.txt on every platform but Linux: for folders whose targets exist
+# only there so far.
+macro(pellarin_linux_only)
+  if(NOT PELLARIN_PLATFORM STREQUAL "linux")
+    return()
+  endif()
+endmacro()
 
 set(PELLARIN_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 set(PELLARIN_XVFB_WRAPPER ${CMAKE_SOURCE_DIR}/scripts/with-xvfb.sh)
@@ -34,9 +54,11 @@ function(pellarin_ship target)
     PREFIX ""
     SUFFIX "${arg_SUFFIX}"
     RUNTIME_OUTPUT_DIRECTORY ${PELLARIN_BIN_DIR}
-    LIBRARY_OUTPUT_DIRECTORY ${PELLARIN_BIN_DIR}
-    BUILD_RPATH "$ORIGIN"
-    INSTALL_RPATH "$ORIGIN")
+    LIBRARY_OUTPUT_DIRECTORY ${PELLARIN_BIN_DIR})
+  if(PELLARIN_PLATFORM STREQUAL "windows")
+    return()  # a DLL lands in the runtime folder; its import library stays out of bin/
+  endif()
+  set_target_properties(${target} PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "SHARED_LIBRARY")
     set_target_properties(${target} PROPERTIES NO_SONAME OFF)
@@ -44,7 +66,16 @@ function(pellarin_ship target)
   endif()
 endfunction()
 
-find_package(GTest QUIET)
+if(PELLARIN_PLATFORM STREQUAL "windows")
+  # No packaged GoogleTest for the cross compiler: build it from Debian's sources.
+  if(PELLARIN_BUILD_TESTS)
+    set(PELLARIN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${PELLARIN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
+else()
+  find_package(GTest QUIET)
+endif()
 find_package(Threads REQUIRED)
 
 set(PELLARIN_LSAN_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/tests/sanitizer/lsan.supp)
@@ -61,12 +92,14 @@ function(pellarin_add_test)
     target_link_libraries(${arg_NAME} PRIVATE GTest::gtest_main)
   endif()
   target_compile_definitions(${arg_NAME} PRIVATE
-    PELLARIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PELLARIN_BIN_DIR="${PELLARIN_BIN_DIR}")
+    PELLARIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PELLARIN_BIN_DIR="${PELLARIN_BIN_DIR_FOR_TESTS}")
   if(arg_DEPENDS)
     add_dependencies(${arg_NAME} ${arg_DEPENDS})
   endif()
   if(arg_DISPLAY)
-    add_test(NAME ${arg_NAME} COMMAND ${PELLARIN_XVFB_WRAPPER} $<TARGET_FILE:${arg_NAME}>)
+    # The wrapper is what CTest starts, so the emulator (if any) goes in by hand.
+    add_test(NAME ${arg_NAME}
+      COMMAND ${PELLARIN_XVFB_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${arg_NAME}>)
   else()
     add_test(NAME ${arg_NAME} COMMAND ${arg_NAME})
   endif()
@@ -74,5 +107,30 @@ function(pellarin_add_test)
     set(arg_TIMEOUT 300)
   endif()
   set_tests_properties(${arg_NAME} PROPERTIES TIMEOUT ${arg_TIMEOUT}
-    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PELLARIN_LSAN_SUPPRESSIONS}:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;${arg_ENV}")
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PELLARIN_LSAN_SUPPRESSIONS}:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;${PELLARIN_TEST_ENVIRONMENT}${arg_ENV}")
+  if(PELLARIN_PLATFORM STREQUAL "windows")
+    set_tests_properties(${arg_NAME} PROPERTIES FIXTURES_REQUIRED wine_prefix)
+  endif()
 endfunction()
+
+# Under Wine, every test of one CTest run shares one fresh prefix: the first test boots it
+# (8 to 30 s) and starts a persistent wineserver, so that each test then starts in under a
+# second and no Wine background process holds a test's output open; the last one stops the
+# server and removes the prefix.
+if(PELLARIN_PLATFORM STREQUAL "windows" AND PELLARIN_BUILD_TESTS)
+  set(PELLARIN_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+  # Windows paths of the build's folders as Wine sees them (its drive Z: is the root folder).
+  string(REPLACE "/" "\\" wine_bin_dir "Z:${PELLARIN_BIN_DIR}")
+  set(PELLARIN_TEST_ENVIRONMENT "WINEPREFIX=${PELLARIN_WINEPREFIX};WINEPATH=${wine_bin_dir};")
+  set(PELLARIN_BIN_DIR_FOR_TESTS "Z:${PELLARIN_BIN_DIR}")
+  enable_testing()
+  add_test(NAME wine_prefix_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start)
+  add_test(NAME wine_prefix_stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
+  set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 600
+    ENVIRONMENT "WINEPREFIX=${PELLARIN_WINEPREFIX}")
+  set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix TIMEOUT 120
+    ENVIRONMENT "WINEPREFIX=${PELLARIN_WINEPREFIX}")
+else()
+  set(PELLARIN_TEST_ENVIRONMENT "")
+  set(PELLARIN_BIN_DIR_FOR_TESTS "${PELLARIN_BIN_DIR}")
+endif()

@@ -14,6 +14,7 @@ packages=(
   libpng-dev
   libxtst-dev
   openbox
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
 )
 
 missing=()

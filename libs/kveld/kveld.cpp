@@ -1,27 +1,28 @@
-// The JPEG decoder behind the three record operations, on top of the TurboJPEG API.
+// The JPEG decoder behind the three record operations. The record handling, the file checks and
+// the JPEG structure are the same on every platform; only the codec differs.
 #include "libs/kveld/kveld.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <turbojpeg.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
+
+#include "libs/kveld/jpeg_layout.h"
+#include "libs/support/jpeg_codec.h"
+#include "libs/support/whole_file.h"
 
 namespace {
+
+using pellarin::libs::FileReadStatus;
 
 // Marks a record that kveldInitialise prepared and kveldRelease has not yet released.
 constexpr int32_t readyMark = 0x6C65566B;
 
 // What the library keeps between calls, stored byte-wise in the record's working space.
 struct WorkState {
-  tjhandle decoder;
-  unsigned char* fileData;  // the whole file, read by the parameter read
-  unsigned long fileSize;
+  std::vector<std::uint8_t>* file;  // the whole file, read by the parameter read
   int width;
   int height;
+  bool complete;  // the file runs to its end marker
 };
 static_assert(sizeof(WorkState) <= KVELD_WORKSPACE_BYTES);
 
@@ -36,83 +37,44 @@ void storeState(DecoderProperties* record, const WorkState& state) {
 }
 
 void dropFile(WorkState& state) {
-  std::free(state.fileData);
-  state.fileData = nullptr;
-  state.fileSize = 0;
-  state.width = 0;
-  state.height = 0;
+  delete state.file;
+  state = WorkState{};
 }
 
-// Reads a regular file of at most KVELD_MAX_FILE_BYTES into a new buffer.
-int32_t readWholeFile(const char* path, unsigned char** data, unsigned long* size) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return KVELD_ERROR_FILE;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > KVELD_MAX_FILE_BYTES) {
-    close(fd);
-    return KVELD_ERROR_FILE;
-  }
-  if (info.st_size < 4) {  // too short to hold even the start and end markers
-    close(fd);
-    return KVELD_ERROR_NOT_JPEG;
-  }
-  auto expected = static_cast<unsigned long>(info.st_size);
-  auto* buffer = static_cast<unsigned char*>(std::malloc(expected));
-  if (buffer == nullptr) {
-    close(fd);
-    return KVELD_ERROR_MEMORY;
-  }
-  unsigned long done = 0;
-  while (done < expected) {
-    ssize_t got = read(fd, buffer + done, expected - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;  // the file shrank under us or cannot be read
-    done += static_cast<unsigned long>(got);
-  }
-  close(fd);
-  if (done != expected) {
-    std::free(buffer);
-    return KVELD_ERROR_FILE;
-  }
-  *data = buffer;
-  *size = expected;
-  return KVELD_OK;
+int32_t statusOf(FileReadStatus status) {
+  return status == FileReadStatus::noMemory ? KVELD_ERROR_MEMORY : KVELD_ERROR_FILE;
 }
 
 int32_t readParameters(DecoderProperties* record, WorkState& state) {
   dropFile(state);
   if (record->path == nullptr) return KVELD_ERROR_ARGUMENT;
-  int32_t status = readWholeFile(record->path, &state.fileData, &state.fileSize);
-  if (status != KVELD_OK) return status;
-  if (state.fileData[0] != 0xFF || state.fileData[1] != 0xD8) {
-    dropFile(state);
-    return KVELD_ERROR_NOT_JPEG;
+  auto* file = new (std::nothrow) std::vector<std::uint8_t>;
+  if (file == nullptr) return KVELD_ERROR_MEMORY;
+  const FileReadStatus read =
+      pellarin::libs::readRegularFile(record->path, KVELD_MAX_FILE_BYTES, *file);
+  if (read != FileReadStatus::ok) {
+    delete file;
+    return statusOf(read);
   }
-  int width = 0;
-  int height = 0;
-  int subsampling = 0;
-  int colourspace = 0;
-  if (tjDecompressHeader3(state.decoder, state.fileData, state.fileSize, &width, &height,
-                          &subsampling, &colourspace) != 0 ||
-      width <= 0 || height <= 0) {
-    dropFile(state);
+  const std::optional<pellarin::libs::JpegLayout> layout = pellarin::libs::readJpegLayout(*file);
+  if (!layout) {
+    delete file;
     return KVELD_ERROR_NOT_JPEG;
   }
   // The caller allocates width x height pixels from what we report, so a header that declares
   // an absurd size must fail here, before anyone allocates.
-  if (static_cast<long long>(width) * height > KVELD_MAX_PIXELS) {
-    dropFile(state);
+  if (static_cast<long long>(layout->width) * layout->height > KVELD_MAX_PIXELS) {
+    delete file;
     return KVELD_ERROR_TOO_LARGE;
   }
-  state.width = width;
-  state.height = height;
-  record->imageWidth = width;
-  record->imageHeight = height;
+  state = WorkState{file, layout->width, layout->height, layout->complete};
+  record->imageWidth = layout->width;
+  record->imageHeight = layout->height;
   return KVELD_OK;
 }
 
 int32_t readImage(DecoderProperties* record, WorkState& state) {
-  if (state.fileData == nullptr) {
+  if (state.file == nullptr) {
     int32_t status = readParameters(record, state);
     if (status != KVELD_OK) return status;
   }
@@ -122,9 +84,10 @@ int32_t readImage(DecoderProperties* record, WorkState& state) {
       record->destHeight != state.height) {
     return KVELD_ERROR_ARGUMENT;
   }
-  // A warning (truncated or corrupt data) counts as a failure: the picture would be incomplete.
-  if (tjDecompress2(state.decoder, state.fileData, state.fileSize, record->destPixels, state.width,
-                    state.width * 3, state.height, TJPF_RGB, TJFLAG_STOPONWARNING) != 0) {
+  // A file cut short would leave part of the picture made up by the codec. What a codec reads
+  // past with a warning (stray bytes, a damaged stretch of data) is the user's picture.
+  if (!state.complete ||
+      !pellarin::libs::decodeJpeg(*state.file, state.width, state.height, record->destPixels)) {
     return KVELD_ERROR_DECODE;
   }
   return KVELD_OK;
@@ -138,10 +101,7 @@ int32_t kveldInitialise(DecoderProperties* record) {
   if (record == nullptr) return KVELD_ERROR_ARGUMENT;
   // A live record would leak what it holds if prepared again.
   if (record->libraryState == readyMark) return KVELD_ERROR_ARGUMENT;
-  WorkState state{};
-  state.decoder = tjInitDecompress();
-  if (state.decoder == nullptr) return KVELD_ERROR_MEMORY;
-  storeState(record, state);
+  storeState(record, WorkState{});
   record->libraryState = readyMark;
   return KVELD_OK;
 }
@@ -151,10 +111,14 @@ int32_t kveldRead(DecoderProperties* record, int32_t mode) {
   if (record->libraryState != readyMark) return KVELD_ERROR_NOT_INITIALISED;
   WorkState state = loadState(record);
   int32_t status = KVELD_ERROR_ARGUMENT;
-  if (mode == KVELD_MODE_PARAMETERS) {
-    status = readParameters(record, state);
-  } else if (mode == KVELD_MODE_IMAGE) {
-    status = readImage(record, state);
+  try {
+    if (mode == KVELD_MODE_PARAMETERS) {
+      status = readParameters(record, state);
+    } else if (mode == KVELD_MODE_IMAGE) {
+      status = readImage(record, state);
+    }
+  } catch (const std::bad_alloc&) {  // nothing may cross into a caller of another language
+    status = KVELD_ERROR_MEMORY;
   }
   storeState(record, state);
   return status;
@@ -165,7 +129,6 @@ int32_t kveldRelease(DecoderProperties* record) {
   if (record->libraryState != readyMark) return KVELD_ERROR_NOT_INITIALISED;
   WorkState state = loadState(record);
   dropFile(state);
-  tjDestroy(state.decoder);
   std::memset(record->workspace, 0, sizeof record->workspace);
   record->libraryState = 0;
   return KVELD_OK;

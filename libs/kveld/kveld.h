@@ -4,8 +4,8 @@
  * kVeld.dll: the JPEG decoder the renderer loads at start.
  *
  * Three operations, each taking the address of one DecoderProperties record and returning a
- * 32-bit status (0 = success). On Windows they are exported by ordinal; on Linux by the plain C
- * names below:
+ * 32-bit status (0 = success). On Windows they are exported by ordinal only (kveld.def; callers
+ * link the import library made from it); on Linux by the plain C names below:
  *
  *   ordinal 2  kveldInitialise(record)        prepares a zero-filled record
  *   ordinal 4  kveldRead(record, mode)        mode 0: read width and height of the file named by
@@ -26,7 +26,7 @@ extern "C" {
 
 #if defined(_WIN32)
 #if defined(KVELD_BUILDING)
-#define KVELD_API __declspec(dllexport)
+#define KVELD_API /* kveld.def exports them, by ordinal only */
 #else
 #define KVELD_API __declspec(dllimport)
 #endif
@@ -65,7 +65,7 @@ typedef struct DecoderProperties {
 #define KVELD_ERROR_FILE 3            /* missing, unreadable, not a regular file, too big */
 #define KVELD_ERROR_NOT_JPEG 4        /* no JPEG header could be read */
 #define KVELD_ERROR_TOO_LARGE 5       /* the image declares more pixels than the library decodes */
-#define KVELD_ERROR_DECODE 6          /* the image data is corrupt or truncated */
+#define KVELD_ERROR_DECODE 6          /* the codec cannot decode it, or the file is cut short */
 #define KVELD_ERROR_MEMORY 7          /* the library could not obtain memory */
 
 /* Largest image the library decodes: 64 Mi pixels (192 MiB of RGB). */

@@ -1,5 +1,6 @@
 // The decoder library's contract as the renderer uses it: statuses, the record's fields, pixel
-// order, and that nothing is left behind on any path (the sanitizer build checks the leaks).
+// order, which damaged files still show, and that nothing is left behind on any path (the
+// sanitizer build checks the leaks).
 #include "libs/kveld/kveld.h"
 
 #include <gtest/gtest.h>
@@ -8,88 +9,113 @@
 #include <string>
 #include <vector>
 
-#include "tests/common/temp_folder.h"
-#include "tests/libs/kveld/jpeg_fixtures.h"
+#include "tests/libs/support/lib_test_support.h"
 
 namespace pellarin::testing {
 namespace {
 
-class KveldTest : public TempFolderTest {
+class KveldTest : public LibTestFolder {
  protected:
-  std::string put(const std::string& name, const Bytes& bytes) {
-    writeFile(path(name), bytes);
-    return path(name).string();
-  }
-  // A zeroed, initialised record pointing at `file`.
-  DecoderProperties* open(const std::string& file) {
-    record_ = std::make_unique<DecoderProperties>();
-    EXPECT_EQ(kveldInitialise(record_.get()), KVELD_OK);
-    path_ = file;
-    record_->path = path_.c_str();
-    return record_.get();
-  }
-  // Points the record at a destination; the defaults are what the renderer asks for.
-  static void aim(DecoderProperties* r, unsigned char* pixels, int32_t width, int32_t height,
-                  int32_t channels = 3, int32_t order = KVELD_ORDER_RGB) {
-    r->destPixels = pixels;
-    r->destWidth = width;
-    r->destHeight = height;
-    r->destChannels = channels;
-    r->destColourOrder = order;
-  }
-  // The renderer's sequence: the first failing status or 0, with the image's pixels.
-  int32_t decode(const std::string& file, std::vector<unsigned char>& pixels) {
-    DecoderProperties* r = open(file);
-    int32_t status = kveldRead(r, KVELD_MODE_PARAMETERS);
-    if (status == KVELD_OK) {
-      pixels.assign(static_cast<size_t>(r->imageWidth) * r->imageHeight * 3, 0);
-      aim(r, pixels.data(), r->imageWidth, r->imageHeight);
-      status = kveldRead(r, KVELD_MODE_IMAGE);
-    }
-    EXPECT_EQ(kveldRelease(r), KVELD_OK);
-    return status;
-  }
-
-  std::unique_ptr<DecoderProperties> record_;
-  std::string path_;
+  DecoderProperties* open(const std::string& file) { return reader_.open(file); }
+  KveldReader reader_;
 };
+
+// Bits 4, 2, 1 for red, green, blue above half brightness.
+int colourBits(const RgbImage& image, int column, int row) {
+  const std::uint8_t* p = image.at(column, row);
+  return (p[0] > 128 ? 4 : 0) | (p[1] > 128 ? 2 : 0) | (p[2] > 128 ? 1 : 0);
+}
 
 TEST_F(KveldTest, DecodesPackedRgbRowsInFileOrderAndFailsOnDataThatEndsHalfWay) {
   // Odd width: rows of 45 x 3 bytes are packed with no padding. The top rows are red/blue, the
   // bottom rows white, so a flipped image would show.
-  const Bytes jpeg = makeJpeg(45, 16, [](int c, int r, unsigned char* p) {
+  const Bytes jpeg = makeJpeg(45, 16, [](int c, int r, std::uint8_t* p) {
     p[0] = r >= 8 || c < 22 ? 255 : 0;
     p[1] = r >= 8 ? 255 : 0;
     p[2] = r >= 8 || c >= 22 ? 255 : 0;
   });
-  std::vector<unsigned char> pixels;
-  ASSERT_EQ(decode(put("picture.jpg", jpeg), pixels), KVELD_OK);
-  ASSERT_EQ(std::make_pair(record_->imageWidth, record_->imageHeight), std::make_pair(45, 16));
-  const auto rgb = [&](int c, int r) {
-    const unsigned char* p = &pixels[static_cast<size_t>(r * 45 + c) * 3];
-    return (p[0] > 128 ? 4 : 0) | (p[1] > 128 ? 2 : 0) | (p[2] > 128 ? 1 : 0);
-  };
-  EXPECT_EQ(rgb(5, 3), 4);    // red
-  EXPECT_EQ(rgb(40, 3), 1);   // blue
-  EXPECT_EQ(rgb(44, 15), 7);  // white
+  RgbImage image;
+  ASSERT_EQ(reader_.decode(put("picture.jpg", jpeg), image), KVELD_OK);
+  ASSERT_EQ(std::make_pair(image.width, image.height), std::make_pair(45, 16));
+  EXPECT_EQ(colourBits(image, 5, 3), 4);    // red
+  EXPECT_EQ(colourBits(image, 40, 3), 1);   // blue
+  EXPECT_EQ(colourBits(image, 44, 15), 7);  // white
 
-  const Bytes big = makeJpeg(64, 64, [](int c, int r, unsigned char* p) {
-    p[0] = p[1] = p[2] = static_cast<unsigned char>(c ^ r);
+  const Bytes big = makeJpeg(64, 64, [](int c, int r, std::uint8_t* p) {
+    p[0] = p[1] = p[2] = static_cast<std::uint8_t>(c ^ r);
   });
-  EXPECT_EQ(decode(put("cut.jpg", Bytes(big.begin(), big.end() - big.size() / 3)), pixels),
-            KVELD_ERROR_DECODE);
-  EXPECT_EQ(record_->imageWidth, 64) << "the header was read";
+  // Cut half-way through the image data.
+  const std::size_t scan = markerOffset(big, 0xDA);
+  const Bytes cut(big.begin(), big.begin() + (scan + big.size()) / 2);
+  EXPECT_EQ(reader_.decode(put("cut.jpg", cut), image), KVELD_ERROR_DECODE);
+  EXPECT_EQ(reader_.record()->imageWidth, 64) << "the header was read";
+}
+
+TEST_F(KveldTest, AFileFromAnotherEncoderDecodesToItsColours) {
+  RgbImage image;
+  ASSERT_EQ(reader_.decode(put("known.jpg", knownQuadrantJpeg()), image), KVELD_OK);
+  const int expected[2][2] = {{4, 2}, {1, 7}};  // red, green / blue, white
+  for (int row : {1, 6, 9, 14}) {
+    for (int column : {1, 6, 9, 14}) {
+      EXPECT_EQ(colourBits(image, column, row), expected[row / 8][column / 8])
+          << column << ',' << row;
+    }
+  }
+}
+
+// What a decoder reads past with a warning is the user's picture; a file that ends before its
+// image does is not.
+TEST_F(KveldTest, DamageThatLeavesThePictureWholeIsAcceptedAndACutFileIsNot) {
+  const Bytes known = knownQuadrantJpeg();
+  const auto inserted = [&known](std::size_t at, Bytes stray) {
+    Bytes jpeg = known;
+    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), stray.begin(), stray.end());
+    return jpeg;
+  };
+  const std::size_t frame = markerOffset(known, 0xC0), scan = markerOffset(known, 0xDA);
+  const std::size_t end = markerOffset(known, 0xD9, scan);
+  const struct {
+    const char* name;
+    Bytes file;
+    int32_t status;
+  } rows[] = {
+      {"stray bytes before the frame header", inserted(frame, {0x12, 0x34, 0x56}), KVELD_OK},
+      {"stray bytes before the scan", inserted(scan, {0x00, 0x7F}), KVELD_OK},
+      {"fill bytes before a marker", inserted(scan, {0xFF, 0xFF}), KVELD_OK},
+      {"bytes after the end marker", inserted(known.size(), {0x01, 0x02, 0x03}), KVELD_OK},
+      {"no end marker", Bytes(known.begin(), known.begin() + end), KVELD_ERROR_DECODE},
+      {"cut in the image data", Bytes(known.begin(), known.begin() + end - 10), KVELD_ERROR_DECODE},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RgbImage image;
+    ASSERT_EQ(reader_.decode(put("damaged.jpg", row.file), image), row.status);
+    if (row.status == KVELD_OK) {
+      EXPECT_EQ(colourBits(image, 3, 3), 4);
+      EXPECT_EQ(colourBits(image, 12, 12), 7);
+    }
+  }
 }
 
 TEST_F(KveldTest, ParameterReadStatuses) {
-  const Bytes good = makeRedBlueJpeg(16, 16);
+  const Bytes good = knownQuadrantJpeg();
+  Bytes lossless = good;
+  lossless[markerOffset(good, 0xC0) + 1] = 0xC3;
+  Bytes noSize = withDeclaredSize(good, 0, 16);
+  std::filesystem::create_directory(path("folder.jpg"));
   const struct {
     std::string file;
     int32_t status, width;
   } rows[] = {
       {path("missing.jpg").string(), KVELD_ERROR_FILE, 0},
+      {path("folder.jpg").string(), KVELD_ERROR_FILE, 0},
       {put("empty.jpg", {}), KVELD_ERROR_NOT_JPEG, 0},
       {put("cut.jpg", Bytes(good.begin(), good.begin() + 20)), KVELD_ERROR_NOT_JPEG, 0},
+      // The header stops before the first scan: no decoder knows enough to start.
+      {put("header.jpg", Bytes(good.begin(), good.begin() + markerOffset(good, 0xDA))),
+       KVELD_ERROR_NOT_JPEG, 0},
+      {put("lossless.jpg", lossless), KVELD_ERROR_NOT_JPEG, 0},
+      {put("nosize.jpg", noSize), KVELD_ERROR_NOT_JPEG, 0},
       {put("huge.jpg", withDeclaredSize(good, 60000, 60000)), KVELD_ERROR_TOO_LARGE, 0},
       {put("over.jpg", withDeclaredSize(good, 8192, 8193)), KVELD_ERROR_TOO_LARGE, 0},
       // Exactly the limit: only the header is read, nothing is decoded.
@@ -105,15 +131,15 @@ TEST_F(KveldTest, ParameterReadStatuses) {
 }
 
 TEST_F(KveldTest, DestinationThatDoesNotMatchTheImageIsRefused) {
-  const std::string file = put("picture.jpg", makeRedBlueJpeg(16, 8));
-  std::vector<unsigned char> pixels(16 * 8 * 4);
+  const std::string file = put("picture.jpg", knownQuadrantJpeg());
+  std::vector<std::uint8_t> pixels(16 * 17 * 4);
   const struct {
     int32_t width, height, channels, order;
-  } rows[] = {{17, 8, 3, 1}, {16, 9, 3, 1}, {16, 8, 4, 1}, {16, 8, 3, 0}};
+  } rows[] = {{17, 16, 3, 1}, {16, 17, 3, 1}, {16, 16, 4, 1}, {16, 16, 3, 0}};
   for (const auto& row : rows) {
     DecoderProperties* r = open(file);
     ASSERT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);
-    aim(r, pixels.data(), row.width, row.height, row.channels, row.order);
+    KveldReader::aim(r, pixels.data(), row.width, row.height, row.channels, row.order);
     EXPECT_EQ(kveldRead(r, KVELD_MODE_IMAGE), KVELD_ERROR_ARGUMENT) << &row - rows;
     EXPECT_EQ(kveldRelease(r), KVELD_OK);
   }
@@ -124,7 +150,7 @@ TEST_F(KveldTest, RecordLifecycleIsChecked) {
   EXPECT_EQ(kveldRead(&zeroed, KVELD_MODE_PARAMETERS), KVELD_ERROR_NOT_INITIALISED);
   EXPECT_EQ(kveldRelease(&zeroed), KVELD_ERROR_NOT_INITIALISED);
 
-  DecoderProperties* r = open(put("picture.jpg", makeRedBlueJpeg(8, 8)));
+  DecoderProperties* r = open(put("picture.jpg", knownQuadrantJpeg()));
   // A second parameter read replaces the first one's data rather than leaking it.
   EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);
   EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);

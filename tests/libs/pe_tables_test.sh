@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The Windows files' PE tables, read with the cross binutils' objdump:
+#   - kVeld.dll exports exactly ordinals 2, 3 and 4, and no names;
+#   - Pellarin1.dll exports exactly the name ConvertBMPtoJPG;
+#   - no shipped file imports a compiler runtime DLL (libstdc++, libgcc, libwinpthread): a
+#     user's machine has none, and Wine ends a program that misses a DLL without a word.
+# Usage: pe_tables_test.sh <objdump> <folder of the shipped files>
+set -u
+objdump=$1
+bin=$2
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# "ordinal name" per export (name "-" when it has none).
+exports() {
+  "$objdump" -p "$1" | awk '
+    /^Export Address Table -- Ordinal Base/ { table = "address"; next }
+    /^\[Ordinal\/Name Pointer\] Table/      { table = "names"; next }
+    /^$/                                    { table = "" }
+    table == "address" && match($0, /\+base\[ *[0-9]+\]/) {
+      ordinal = substr($0, RSTART + 6, RLENGTH - 7) + 0; seen[ordinal] = 1 }
+    table == "names" && match($0, /^\t\[ *[0-9]+\] /) { names[++count] = substr($0, RLENGTH + 1) }
+    END {
+      for (o in seen) print o, "-"
+      for (i = 1; i <= count; ++i) print "name", names[i]
+    }' | sort
+}
+
+for file in kVeld.dll Pellarin1.dll; do
+  [ -f "$bin/$file" ] || fail "$bin/$file is missing"
+done
+
+if [ -f "$bin/kVeld.dll" ]; then
+  got=$(exports "$bin/kVeld.dll" | tr '\n' ' ')
+  [ "$got" = "2 - 3 - 4 - " ] || fail "kVeld.dll exports [$got], not ordinals 2, 3, 4 without names"
+fi
+if [ -f "$bin/Pellarin1.dll" ]; then
+  got=$(exports "$bin/Pellarin1.dll" | grep '^name' | tr '\n' ' ')
+  [ "$got" = "name ConvertBMPtoJPG " ] || fail "Pellarin1.dll exports [$got], not ConvertBMPtoJPG alone"
+fi
+
+shopt -s nullglob nocaseglob
+for file in "$bin"/*.dll "$bin"/*.exe "$bin"/*.scr; do
+  runtime=$("$objdump" -p "$file" | grep -iE 'DLL Name: *(libstdc\+\+|libgcc|libwinpthread)')
+  [ -z "$runtime" ] || fail "$(basename "$file") imports a compiler runtime: $runtime"
+done
+
+[ "$failures" -eq 0 ] && echo "PE tables as expected in $bin"
+exit $((failures > 0))
