@@ -35,10 +35,12 @@ void dispatchMessage(RendererPlatform& platform, const WindowMessage& message) {
 
 void readScreenSize() {
   const auto file = settingsFilePath();
+  // A side below one pixel (a hand edit, a file the host could not rewrite) would give a window
+  // that covers nothing; it is as unusable as 0 and takes the default the same way.
   int width = readProfileInt(kSettingsSection, kWidthKey, kDefaultWidth, file);
-  if (width == 0) width = kDefaultWidth;
+  if (width < 1) width = kDefaultWidth;
   int height = readProfileInt(kSettingsSection, kHeightKey, kDefaultHeight, file);
-  if (height == 0) height = kDefaultHeight;
+  if (height < 1) height = kDefaultHeight;
   rendererState.screenWidth = width;
   rendererState.screenHeight = height;
 }

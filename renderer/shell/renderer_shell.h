@@ -14,7 +14,7 @@ namespace pellarin {
 int runRenderer(RendererPlatform& platform);
 
 // Reads the window size from the settings file into screenWidth and screenHeight
-// (0 or a missing key gives 1024 x 768; other values, negative ones too, are kept).
+// (a missing key or a side below 1 gives 1024 x 768 for that side; other values are kept).
 void readScreenSize();
 
 // Updates elapsedSeconds and frameSeconds from the platform's counter.

@@ -84,7 +84,7 @@ TEST_F(RendererTest, SizeComesFromTheSettingsFileAndAnyEndingExitsWithZero) {
     int expectedWidth, expectedHeight;  // what is handed to X: at least 1, at most the screen
     bool close;
   } cases[] = {{" 800", " 600", 800, 600, false}, {" 0", " 0", 1024, 768, true},
-               {"-640", "-480", 1, 1, true},      {" 100000", " 10", 1024, 10, false},
+               {"-640", "-480", 1024, 768, true}, {" 100000", " 10", 1024, 10, false},
                {" 5", " 70000", 5, 768, false},   {" 100000", " 70000", 1024, 768, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.width) + " x" + c.height);

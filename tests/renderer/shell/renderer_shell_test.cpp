@@ -7,9 +7,11 @@
 #include <cmath>
 #include <vector>
 
+#include "common/work_folder.h"
 #include "renderer/scene/scene.h"
 #include "renderer/shell/renderer_shell.h"
 #include "renderer/shell/renderer_state.h"
+#include "tests/common/temp_folder.h"
 
 namespace pellarin {
 
@@ -168,6 +170,35 @@ TEST_F(ShellTest, FrameTimeStaysExactAfterAWeekAtAThousandFramesPerSecond) {
     EXPECT_NEAR(*lowest, 0.001f, 1e-7f) << start;
     EXPECT_NEAR(*highest, 0.001f, 1e-7f) << start;
     EXPECT_NEAR(state.elapsedSeconds, start + 2.0, 1e-6) << start;
+  }
+}
+
+// A size the window could not use falls back to the default, per side; any usable size is kept.
+class ScreenSizeTest : public pellarin::testing::TempFolderTest {};
+
+TEST_F(ScreenSizeTest, ASideBelowOnePixelTakesTheDefault) {
+  ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+  ASSERT_TRUE(createWorkFolder());
+  const struct {
+    const char* file;  // settings file contents; nullptr for no file
+    int width, height;
+  } cases[] = {
+      {nullptr, 1024, 768},
+      {"[Settings]\r\nWidth= 800\r\nHeight= 600\r\n", 800, 600},
+      {"[Settings]\r\nWidth= 0\r\nHeight= 0\r\n", 1024, 768},
+      {"[Settings]\r\nWidth=-640\r\nHeight=-480\r\n", 1024, 768},
+      {"[Settings]\r\nWidth=-1\r\nHeight= 1\r\n", 1024, 1},
+      {"[Settings]\r\nWidth= 1\r\nHeight=-2147483648\r\n", 1, 768},
+      {"[Settings]\r\nWidth=-0\r\nHeight= 0.5\r\n", 1024, 768},
+      {"[Settings]\r\nWidth= 5000\r\nHeight= x\r\n", 5000, 768},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(settingsFilePath());
+    if (c.file != nullptr) put(settingsFilePath(), c.file);
+    readScreenSize();
+    EXPECT_EQ(std::make_pair(state.screenWidth, state.screenHeight),
+              std::make_pair(c.width, c.height))
+        << (c.file ? c.file : "no file");
   }
 }
 
