@@ -158,6 +158,27 @@ TEST_F(ShellTest, LongFrameMovesTheCameraFullyButTheSceneByAtMostFiftyMillisecon
   EXPECT_LT(state.cameraDistance, 31.0f);
 }
 
+// Once Up is let go the camera coasts: each frame keeps 0.9 of the velocity, however long the
+// frame, so the speed seen in each frame's step is 0.9 of the one before.
+TEST_F(ShellTest, AfterAnArrowIsReleasedTheCameraCoastsLosingATenthOfItsSpeedEachFrame) {
+  startRunning();
+  key(kVkUp);
+  frame(0.1);
+  EXPECT_NEAR(state.cameraVelocity.z, -10.0f * 0.9f, 1e-5f);
+  send(kWmKeyUp, kVkUp);
+  std::vector<float> speeds;  // distance covered per second in each frame
+  for (const double seconds : {0.1, 0.05, 0.2, 0.1, 0.3, 0.1}) {
+    const float before = state.cameraDistance;
+    frame(seconds);
+    speeds.push_back((before - state.cameraDistance) / static_cast<float>(seconds));
+  }
+  EXPECT_NEAR(speeds[0], 9.0f, 1e-3f);
+  for (size_t i = 1; i < speeds.size(); ++i) {
+    EXPECT_NEAR(speeds[i] / speeds[i - 1], 0.9f, 1e-3f) << "frame " << i;
+  }
+  EXPECT_NEAR(state.cameraVelocity.z, -10.0f * std::pow(0.9f, 7.0f), 1e-5f);
+}
+
 TEST_F(ShellTest, FrameTimeStaysExactAfterAWeekAtAThousandFramesPerSecond) {
   platform.frequency = 1'000'000'000;
   startRunning();
