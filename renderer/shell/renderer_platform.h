@@ -64,6 +64,7 @@ class RendererPlatform {
   // (kWmClose destroys the window).
   virtual std::intptr_t defaultWindowProcedure(const WindowMessage& message) = 0;
   // The next window or input event, translated; false when none is pending. Never waits.
+  // A key pressed or released while Alt is held comes as kWmSysKeyDown / kWmSysKeyUp.
   virtual bool nextEvent(WindowMessage& message) = 0;
 
   virtual DeviceContextHandle getDeviceContext() = 0;

@@ -73,6 +73,7 @@ class X11RendererPlatform final : public RendererPlatform {
     int errorBase = 0;
     xfixes_ = XFixesQueryExtension(display_, &eventBase, &errorBase);
 #endif
+    altMask_ = altModifierMask(display_);
     wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
@@ -397,6 +398,7 @@ class X11RendererPlatform final : public RendererPlatform {
   bool translate(XEvent& event, WindowMessage& message) {
     if (event.type == MappingNotify) {
       XRefreshKeyboardMapping(&event.xmapping);
+      altMask_ = altModifierMask(display_);
       return false;
     }
     if (window_ == 0 || event.xany.window != window_) return false;
@@ -416,7 +418,11 @@ class X11RendererPlatform final : public RendererPlatform {
       case KeyRelease: {
         const unsigned key = virtualKeyFromKeysym(XLookupKeysym(&event.xkey, 0));
         if (key == 0) return false;
-        message = WindowMessage{event.type == KeyPress ? kWmKeyDown : kWmKeyUp, key, 0};
+        // With Alt held a key is a system key, as the window procedure expects it.
+        const bool alt = (event.xkey.state & altMask_) != 0;
+        const std::uint32_t down = alt ? kWmSysKeyDown : kWmKeyDown;
+        const std::uint32_t up = alt ? kWmSysKeyUp : kWmKeyUp;
+        message = WindowMessage{event.type == KeyPress ? down : up, key, 0};
         return true;
       }
       case ButtonPress:
@@ -464,6 +470,7 @@ class X11RendererPlatform final : public RendererPlatform {
   bool pointerHidden_ = false;
   bool xfixes_ = false;
   bool xfixesHidden_ = false;
+  unsigned altMask_ = Mod1Mask;
   Atom wmProtocols_ = 0;
   Atom wmDeleteWindow_ = 0;
   Atom netWmName_ = 0;

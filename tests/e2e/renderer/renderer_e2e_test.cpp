@@ -127,5 +127,36 @@ TEST_F(RendererTest, ShowsCrystalsAndSpacePausesThemWhileTheArrowsStillTurnTheCa
   EXPECT_FALSE(pointerBlank()) << "the pointer shows again";
 }
 
+// The renderer holds the keyboard, so no window manager sees Alt+F4: the renderer closes itself
+// on it. Alt+Escape ends it too; with Alt, no other key acts as it does alone.
+TEST_F(RendererTest, AltF4AndAltEscapeEndItWhileAltWithAnotherKeyDoesNothing) {
+  const auto withAlt = [&](KeySym symbol) {
+    sendKey(display_, XK_Alt_L, true);
+    pressKey(display_, symbol);
+    sendKey(display_, XK_Alt_L, false);
+  };
+  for (const KeySym ending : {XK_F4, XK_Escape}) {
+    SCOPED_TRACE(XKeysymToString(ending));
+    start();
+    ASSERT_TRUE(waitUntil([&] { return showsSomething(display_, window_); }));
+    tap(XK_space);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_LE(distinctFrames(), 2u);
+    withAlt(XK_space);
+    EXPECT_LE(distinctFrames(), 2u) << "Alt+Space resumed the crystals";
+    // Held, Left repeats; with Alt held too, every repeat is Alt+Left.
+    sendKey(display_, XK_Alt_L, true);
+    sendKey(display_, XK_Left, true);
+    EXPECT_LE(distinctFrames(), 2u) << "Alt+Left turns the camera";
+    sendKey(display_, XK_Left, false);
+    sendKey(display_, XK_Alt_L, false);
+    tap(XK_F4);
+    EXPECT_TRUE(renderer_->running()) << "F4 alone ends it";
+    withAlt(ending);
+    EXPECT_EQ(exitStatus(), 0);
+    EXPECT_EQ(findWindow(display_, kTitle), 0u);
+  }
+}
+
 }  // namespace
 }  // namespace pellarin::testing

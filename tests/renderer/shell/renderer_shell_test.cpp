@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "common/work_folder.h"
@@ -44,6 +45,8 @@ class ClockPlatform final : public RendererPlatform {
  public:
   std::int64_t frequency = 1'000'000;
   std::int64_t counter = 0;
+  int destroyed = 0;
+  std::vector<std::uint32_t> defaulted;  // messages left to the window system
 
   std::int64_t counterFrequency() override { return frequency; }
   std::int64_t readCounter() override { return counter; }
@@ -53,8 +56,13 @@ class ClockPlatform final : public RendererPlatform {
     return true;
   }
   void showWindow() override {}
-  void destroyWindow() override {}
-  std::intptr_t defaultWindowProcedure(const WindowMessage&) override { return 0; }
+  void destroyWindow() override { ++destroyed; }
+  // As a window system would: a close request destroys the window.
+  std::intptr_t defaultWindowProcedure(const WindowMessage& message) override {
+    defaulted.push_back(message.message);
+    if (message.message == kWmClose) destroyWindow();
+    return 0;
+  }
   bool nextEvent(WindowMessage&) override { return false; }
   DeviceContextHandle getDeviceContext() override { return nullptr; }
   int screenBitsPerPixel(DeviceContextHandle) override { return 24; }
@@ -120,6 +128,42 @@ TEST_F(ShellTest, KeyTableActsOnEveryKeyDownAndKeyUpsOnlyReleaseNavigationKeys) 
   }
   key(0x41);  // A means nothing
   EXPECT_EQ(state.optionBits, 0x1E);
+}
+
+// With Alt held a key is a system key: F4 and Escape close the window the way the window
+// system's close does; no other key acts as it does alone, and all go on to the window system.
+TEST_F(ShellTest, WithAltOnlyF4AndEscapeActAndTheyCloseTheWindow) {
+  const struct {
+    unsigned key;
+    bool closes;
+  } cases[] = {{kVkF4, true},    {kVkEscape, true}, {kVkW, false}, {kVkSpace, false},
+               {kVkLeft, false}, {kVkUp, false},    {kVkM, false}, {kVkN, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    resetRendererShell();
+    platform.destroyed = 0;
+    platform.defaulted.clear();
+    send(kWmSysKeyDown, c.key);
+    EXPECT_EQ(platform.destroyed, c.closes ? 1 : 0);
+    if (c.closes) {
+      EXPECT_EQ(platform.defaulted, std::vector<std::uint32_t>{kWmClose}) << "the close path";
+    } else {
+      EXPECT_EQ(platform.defaulted, std::vector<std::uint32_t>{kWmSysKeyDown});
+    }
+    RendererState untouched;
+    EXPECT_EQ(std::make_tuple(state.wireframe, state.polygonMode, state.paused, state.optionBits,
+                              state.keyLeft, state.keyUp),
+              std::make_tuple(untouched.wireframe, untouched.polygonMode, untouched.paused,
+                              untouched.optionBits, untouched.keyLeft, untouched.keyUp));
+  }
+  // F4 alone is no key of the renderer's.
+  platform.destroyed = 0;
+  key(kVkF4);
+  EXPECT_EQ(platform.destroyed, 0);
+  // An arrow held before Alt and let go while Alt is down stops turning the camera.
+  key(kVkLeft);
+  send(kWmSysKeyUp, kVkLeft);
+  EXPECT_FALSE(state.keyLeft);
 }
 
 // Paint draws nothing before start-up has finished, then exactly once per message.
