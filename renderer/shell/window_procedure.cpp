@@ -121,7 +121,10 @@ std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage
       return 0;
     case kWmDestroy:
       releaseOpenGLContext(platform);
-      platform.showPointer(true);
+      if (state.pointerHidden) {
+        platform.showPointer(true);
+        state.pointerHidden = false;
+      }
       postQuitMessage(0);
       return 0;
     case kWmSize:

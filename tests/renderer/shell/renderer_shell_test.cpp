@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct SceneRecord {
   std::vector<Vec3> eyes;    // drawScene arguments
   std::vector<Quaternion> orientations;
   std::vector<unsigned> polygonModes;  // rendererState.polygonMode at each draw
+  std::vector<double> frameStarts;     // rendererState.elapsedSeconds at each draw
+  std::int64_t* clock = nullptr;       // advanced by drawTicks at each draw
+  std::int64_t drawTicks = 0;
 } scene;
 }  // namespace
 
@@ -36,6 +40,8 @@ void drawScene(Vec3 eye, Quaternion orientation) {
   scene.eyes.push_back(eye);
   scene.orientations.push_back(orientation);
   scene.polygonModes.push_back(rendererState.polygonMode);
+  scene.frameStarts.push_back(rendererState.elapsedSeconds);
+  if (scene.clock != nullptr) *scene.clock += scene.drawTicks;
 }
 void tearDownScene() {}
 
@@ -45,25 +51,55 @@ class ClockPlatform final : public RendererPlatform {
  public:
   std::int64_t frequency = 1'000'000;
   std::int64_t counter = 0;
+  // Start-up as the shell asked for it.
+  std::vector<bool> pointer;  // showPointer arguments
+  bool popup = false;
+  std::optional<NativeWindowId> childOf;
+  bool parentExists = true;
+  double rate = 0.0;
+  // The window, its end, and the messages left to the window system.
+  bool window = false;
   int destroyed = 0;
-  std::vector<std::uint32_t> defaulted;  // messages left to the window system
+  std::vector<std::uint32_t> defaulted;
+  // The loop: a close request once this many frames were drawn (0: never), and each wait.
+  size_t closeAfterFrames = 0;
+  std::vector<std::int64_t> waits;
 
   std::int64_t counterFrequency() override { return frequency; }
   std::int64_t readCounter() override { return counter; }
-  void showPointer(bool) override {}
+  void showPointer(bool visible) override { pointer.push_back(visible); }
   bool registerWindowClass(const char*) override { return true; }
   bool createWindow(const char*, const char*, int, int, int, int, WindowProcedure) override {
-    return true;
+    return popup = window = true;
+  }
+  bool createChildWindow(const char*, const char*, NativeWindowId parent,
+                         WindowProcedure) override {
+    childOf = parent;
+    return window = parentExists;
   }
   void showWindow() override {}
-  void destroyWindow() override { ++destroyed; }
+  void destroyWindow() override {
+    ++destroyed;
+    if (!window) return;
+    window = false;
+    RendererWindowProc(*this, WindowMessage{kWmDestroy, 0, 0});
+  }
   // As a window system would: a close request destroys the window.
   std::intptr_t defaultWindowProcedure(const WindowMessage& message) override {
     defaulted.push_back(message.message);
     if (message.message == kWmClose) destroyWindow();
     return 0;
   }
-  bool nextEvent(WindowMessage&) override { return false; }
+  bool nextEvent(WindowMessage& message) override {
+    if (!window || closeAfterFrames == 0 || scene.eyes.size() < closeAfterFrames) return false;
+    message = WindowMessage{kWmClose, 0, 0};
+    return true;
+  }
+  void waitForEvent(std::int64_t microseconds) override {
+    waits.push_back(microseconds);
+    counter += microseconds * frequency / 1'000'000;
+  }
+  double refreshRate() override { return rate; }
   DeviceContextHandle getDeviceContext() override { return nullptr; }
   int screenBitsPerPixel(DeviceContextHandle) override { return 24; }
   int choosePixelFormat(DeviceContextHandle, const PixelFormatDescriptor&) override { return 1; }
@@ -235,6 +271,79 @@ TEST_F(ShellTest, FrameTimeStaysExactAfterAWeekAtAThousandFramesPerSecond) {
     EXPECT_NEAR(*lowest, 0.001f, 1e-7f) << start;
     EXPECT_NEAR(*highest, 0.001f, 1e-7f) << start;
     EXPECT_NEAR(state.elapsedSeconds, start + 2.0, 1e-6) << start;
+  }
+}
+
+// Paced, the loop sleeps until the next frame is due; a frame longer than the interval is
+// followed at once; unpaced, it never sleeps.
+TEST_F(ShellTest, APacedLoopSleepsUntilTheNextFrameIsDue) {
+  const struct {
+    std::int64_t interval, drawTicks;
+    std::vector<double> starts;
+    std::vector<std::int64_t> waits;
+  } cases[] = {
+      {20000, 5000, {0.0, 0.02, 0.04, 0.06}, {15000, 15000, 15000}},
+      {20000, 30000, {0.0, 0.03, 0.06, 0.09}, {}},
+      {0, 5000, {0.0, 0.005, 0.01, 0.015}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.interval);
+    resetRendererShell();
+    scene = {};
+    platform = ClockPlatform{};
+    platform.window = true;
+    platform.closeAfterFrames = c.starts.size();
+    scene.clock = &platform.counter;
+    scene.drawTicks = c.drawTicks;
+    startRunning();
+    EXPECT_EQ(runMessageLoop(platform, c.interval), 0);
+    ASSERT_EQ(scene.frameStarts.size(), c.starts.size());
+    for (size_t i = 0; i < c.starts.size(); ++i) {
+      EXPECT_NEAR(scene.frameStarts[i], c.starts[i], 1e-9) << "frame " << i;
+    }
+    EXPECT_EQ(platform.waits, c.waits);
+  }
+}
+
+// Given a window, the renderer draws into a child of it, leaves the pointer alone and keeps to
+// the monitor's refresh rate; in its own popup it hides the pointer until the end and runs free.
+// A window id that names nothing ends it before anything is made.
+TEST_F(ShellTest, AGivenWindowGetsAChildThatLeavesThePointerAlone) {
+  const std::optional<NativeWindowId> popup;
+  const struct {
+    std::vector<const char*> arguments;
+    bool parentExists;
+    std::optional<NativeWindowId> childOf;
+    std::vector<bool> pointer;
+    double secondFrame;  // start of the second frame
+  } cases[] = {
+      {{}, true, popup, {false, true}, 0.0},
+      {{"--delay", "20000"}, true, popup, {false, true}, 0.02},
+      {{"--window-id", "0x2a"}, true, 0x2a, {}, 0.0125},
+      {{"--root"}, true, kScreenRootWindow, {}, 0.0125},
+      {{"--root", "--max-fps", "10"}, true, kScreenRootWindow, {}, 0.1},
+      {{"--window-id", "0x2a"}, false, 0x2a, {}, -1},
+      {{"--window-id", "none"}, true, popup, {}, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.empty() ? "no options" : c.arguments[0]);
+    resetRendererShell();
+    scene = {};
+    platform = ClockPlatform{};
+    platform.rate = 80.0;
+    platform.parentExists = c.parentExists;
+    platform.closeAfterFrames = 2;
+    EXPECT_EQ(runRenderer(platform, parseRendererOptions(c.arguments, nullptr)), 0);
+    EXPECT_EQ(platform.popup, !c.childOf && c.secondFrame >= 0);
+    EXPECT_EQ(platform.childOf, c.childOf);
+    EXPECT_EQ(platform.pointer, c.pointer);
+    if (c.secondFrame < 0) {
+      EXPECT_TRUE(scene.frameStarts.empty());
+      continue;
+    }
+    ASSERT_EQ(scene.frameStarts.size(), 2u);
+    EXPECT_NEAR(scene.frameStarts[1] - scene.frameStarts[0], c.secondFrame, 1e-9);
+    EXPECT_EQ(platform.destroyed, 1);
   }
 }
 
