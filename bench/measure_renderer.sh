@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the renderer program on a virtual X server with Mesa's software renderer: time from
-# process start to its window and to the first frame with crystals, processor use, frame rate
-# and resident memory, each over a given time (default 60 s), for each screen size and way of
-# running:
+# process start to its window and to the first frame with crystals, processor use (in % of one
+# core, over a given time, default 60 s), frame rate, processor time per frame (over the whole
+# run: what a frame costs, even when other programs leave the renderer short of processor
+# time) and resident memory, for each screen size and way of running:
 #   standalone  its own popup, no frame cap (as the host starts it)
 #   window      drawing into a given window (--root: a child of the whole screen, as a
 #               screen-saver daemon's window), capped at the monitor's refresh rate by default
@@ -21,8 +22,8 @@ sizes="${PELLARIN_MEASURE_SIZES:-1024x768 1920x1080}"
 modes="${PELLARIN_MEASURE_MODES:-standalone window delay}"
 
 if [ -z "${PELLARIN_MEASURE_INSIDE:-}" ]; then
-  printf '%-10s %-11s %8s %8s %10s %8s %12s %5s\n' size mode window_s frame_s processor fps \
-    memory exit
+  printf '%-10s %-11s %8s %8s %10s %7s %9s %10s %5s\n' size mode window_s frame_s processor \
+    fps ms/frame memory exit
   for size in $sizes; do
     PELLARIN_MEASURE_INSIDE="$size" PELLARIN_XVFB_SCREEN="${size}x24" \
       "$here/scripts/with-xvfb.sh" "$0" "$build" "$seconds"
@@ -68,11 +69,14 @@ for mode in $modes; do
   kill -TERM "$pid"
   wait "$pid" && status=0 || status=$?
   # "Frames drawn: N in T s" covers the whole run.
-  fps=$(awk '/^Frames drawn:/ {printf "%.1f", $3 / $5}' "$log")
+  frames=$(awk '/^Frames drawn:/ {print $3, $5}' "$log")
   awk -v size="$size" -v mode="$mode" -v s="$start" -v w="$window" -v f="$frame" \
-      -v c0="$cpu_start" -v c1="$cpu_end" -v t="$ticks" -v d="$seconds" -v fps="${fps:-?}" \
-      -v rss="$rss" -v st="$status" 'BEGIN {
-    printf "%-10s %-11s %8.3f %8.3f %9.0f%% %8s %12s %5d\n", size, mode, w - s, f - s,
-           (c1 - c0) / t / d * 100, fps, rss, st
+      -v c0="$cpu_start" -v c1="$cpu_end" -v t="$ticks" -v d="$seconds" \
+      -v frames="${frames:-0 0}" -v rss="$rss" -v st="$status" 'BEGIN {
+    split(frames, n, " ")
+    fps = n[2] > 0 ? sprintf("%.1f", n[1] / n[2]) : "?"
+    cost = n[1] > 0 ? sprintf("%.1f", c1 / t * 1000 / n[1]) : "?"
+    printf "%-10s %-11s %8.3f %8.3f %9.0f%% %7s %9s %7s kB %5d\n", size, mode, w - s, f - s,
+           (c1 - c0) / t / d * 100, fps, cost, rss + 0, st
   }'
 done
