@@ -1,5 +1,6 @@
 #include "renderer/shell/key_translation_x11.h"
 
+#include <X11/XKBlib.h>
 #include <X11/keysym.h>
 
 namespace pellarin {
@@ -67,6 +68,23 @@ unsigned virtualKeyFromKeysym(unsigned long keysym) {
     default:
       return 0;
   }
+}
+
+unsigned altModifierMask(Display* display) {
+  unsigned mask = 0;
+  XModifierKeymap* map = XGetModifierMapping(display);
+  if (map != nullptr) {
+    for (int modifier = 0; modifier < 8; ++modifier) {
+      for (int i = 0; i < map->max_keypermod; ++i) {
+        const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
+        if (code == 0) continue;
+        const KeySym symbol = XkbKeycodeToKeysym(display, code, 0, 0);
+        if (symbol == XK_Alt_L || symbol == XK_Alt_R) mask |= 1u << modifier;
+      }
+    }
+    XFreeModifiermap(map);
+  }
+  return mask != 0 ? mask : Mod1Mask;
 }
 
 }  // namespace pellarin

@@ -1,6 +1,7 @@
 #pragma once
-// What the renderer shell needs from the platform: a counter, the pointer, one popup window and
-// its events, and an OpenGL context on that window. The shell decides everything; an
+// What the renderer shell needs from the platform: a counter, the pointer, one window (a popup of
+// its own, or a child filling a window another program gives it) and its events, a way to wait
+// for them, and an OpenGL context on that window. The shell decides everything; an
 // implementation only carries the calls over to its window system.
 
 #include <cstdint>
@@ -14,6 +15,11 @@ class RendererPlatform;
 // Opaque handles owned by the platform: the window's drawing surface and an OpenGL context.
 using DeviceContextHandle = void*;
 using RenderContextHandle = void*;
+
+// Another program's window, by the number its window system gives it (an X window id, a window
+// handle). kScreenRootWindow stands for the screen's own root (desktop) window.
+using NativeWindowId = std::uint64_t;
+inline constexpr NativeWindowId kScreenRootWindow = 0;
 
 // The window procedure a platform calls for the messages it sends while one of its calls runs
 // (creation, showing, destruction, default handling).
@@ -55,7 +61,14 @@ class RendererPlatform {
   // with the window's real client size to `procedure`. False when no window could be made.
   virtual bool createWindow(const char* className, const char* title, int x, int y, int width,
                             int height, WindowProcedure procedure) = 0;
-  // Maps the window and takes the keyboard.
+  // Creates the window as a child of `parent` that covers all of it, unmapped, taking neither
+  // input nor the pointer: both stay with the parent's owner. Sends kWmCreate and one kWmSize
+  // like createWindow. From then on the window follows the parent's size (each change arrives
+  // as kWmSize) and goes when the parent goes (kWmDestroy). False, with one line on the debug
+  // channel, when `parent` names no window.
+  virtual bool createChildWindow(const char* className, const char* title, NativeWindowId parent,
+                                 WindowProcedure procedure) = 0;
+  // Maps the window; a popup also takes the keyboard.
   virtual void showWindow() = 0;
   // Sends kWmDestroy to the window procedure, then removes the window. Does nothing when there
   // is no window.
@@ -64,7 +77,14 @@ class RendererPlatform {
   // (kWmClose destroys the window).
   virtual std::intptr_t defaultWindowProcedure(const WindowMessage& message) = 0;
   // The next window or input event, translated; false when none is pending. Never waits.
+  // A key pressed or released while Alt is held comes as kWmSysKeyDown / kWmSysKeyUp. A request
+  // from outside to end the program (SIGTERM or SIGINT on POSIX) comes once, as kWmClose.
   virtual bool nextEvent(WindowMessage& message) = 0;
+  // Returns as soon as nextEvent has something to give (an event, an end request) or
+  // `microseconds` have passed, whichever comes first.
+  virtual void waitForEvent(std::int64_t microseconds) = 0;
+  // The refresh rate in Hz of the monitor that shows the window; 0 when it cannot be told.
+  virtual double refreshRate() = 0;
 
   virtual DeviceContextHandle getDeviceContext() = 0;
   virtual int screenBitsPerPixel(DeviceContextHandle deviceContext) = 0;

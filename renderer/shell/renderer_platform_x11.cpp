@@ -9,6 +9,10 @@
 #ifdef PELLARIN_HAVE_XFIXES
 #include <X11/extensions/Xfixes.h>
 #endif
+#ifdef PELLARIN_HAVE_XRANDR
+#include <X11/extensions/Xrandr.h>
+#endif
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +25,7 @@
 
 #include "common/debug_log.h"
 #include "renderer/shell/key_translation_x11.h"
+#include "renderer/shell/termination_posix.h"
 
 namespace pellarin {
 
@@ -36,8 +41,19 @@ constexpr std::chrono::milliseconds kRetryPause{10};
 
 constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                                PointerMotionMask | ExposureMask | StructureNotifyMask;
+// A child window leaves keys and the mouse to its parent's owner: they pass through to it.
+constexpr long kChildWindowEvents = ExposureMask | StructureNotifyMask;
+// X resource ids have 29 bits; a larger number would reach the server cut to another id.
+constexpr NativeWindowId kLargestWindowId = 0x1FFFFFFF;
+
+// Errors counted instead of reported while a call whose failure is expected runs; -1 otherwise.
+int trappedErrors = -1;
 
 int onXError(Display* display, XErrorEvent* error) {
+  if (trappedErrors >= 0) {
+    ++trappedErrors;
+    return 0;
+  }
   char text[256] = {};
   XGetErrorText(display, error->error_code, text, sizeof text);
   debugLog("X error: %s (request %d.%d, resource 0x%lx)\n", text, error->request_code,
@@ -63,6 +79,7 @@ class X11RendererPlatform final : public RendererPlatform {
     // ending the process from inside Xlib.
     XSetIOErrorHandler(&onIoError);
     XSetIOErrorExitHandler(display_, &onIoErrorExit, this);
+    terminationWakeup_ = installTerminationHandlers();
     screen_ = DefaultScreen(display_);
     root_ = RootWindow(display_, screen_);
     Bool detectable = False;
@@ -73,6 +90,7 @@ class X11RendererPlatform final : public RendererPlatform {
     int errorBase = 0;
     xfixes_ = XFixesQueryExtension(display_, &eventBase, &errorBase);
 #endif
+    altMask_ = altModifierMask(display_);
     wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
@@ -153,10 +171,48 @@ class X11RendererPlatform final : public RendererPlatform {
     return true;
   }
 
+  bool createChildWindow(const char* className, const char* title, NativeWindowId parent,
+                         WindowProcedure procedure) override {
+    if (!usable() || window_ != 0) return false;
+    const Window parentWindow = parent == kScreenRootWindow ? root_ : static_cast<Window>(parent);
+    XWindowAttributes attributes{};
+    if (parent > kLargestWindowId ||
+        !withoutErrors([&] { return XGetWindowAttributes(display_, parentWindow, &attributes); })) {
+      debugLog("No window %#llx to draw into\n", static_cast<unsigned long long>(parent));
+      return false;
+    }
+    // Its size changes are followed; its destruction ends the child, which hears of it itself.
+    XSelectInput(display_, parentWindow, StructureNotifyMask);
+    child_ = true;
+    parent_ = parentWindow;
+    procedure_ = procedure;
+    className_ = className;
+    title_ = title;
+    x_ = 0;
+    y_ = 0;
+    width_ = std::max(attributes.width, 1);
+    height_ = std::max(attributes.height, 1);
+    procedure_(*this, WindowMessage{kWmCreate, 0, 0});
+    if (window_ == 0 && usable()) makeXWindow(nullptr);
+    if (window_ == 0) return false;
+    // The parent may have gone between the look and the creation, taking nothing with it.
+    if (!withoutErrors([&] { return XGetWindowAttributes(display_, window_, &attributes); })) {
+      debugLog("The window %#llx went away\n", static_cast<unsigned long long>(parent));
+      windowGone_ = true;
+      destroyWindow();
+      return false;
+    }
+    procedure_(*this, WindowMessage{kWmSize, 0,
+                                    packWords(static_cast<unsigned>(width_),
+                                              static_cast<unsigned>(height_))});
+    return true;
+  }
+
   void showWindow() override {
     if (!usable() || window_ == 0) return;
     XMapRaised(display_, window_);
     waitForMap();
+    if (child_) return;
     XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
     grabKeyboard();
   }
@@ -180,6 +236,12 @@ class X11RendererPlatform final : public RendererPlatform {
   }
 
   bool nextEvent(WindowMessage& message) override {
+    if (terminationRequested() && !closeRequested_ && window_ != 0) {
+      closeRequested_ = true;
+      drainTerminationWakeups();
+      message = WindowMessage{kWmClose, 0, 0};
+      return true;
+    }
     while (usable() && XPending(display_) > 0) {
       XEvent event;
       XNextEvent(display_, &event);
@@ -191,6 +253,60 @@ class X11RendererPlatform final : public RendererPlatform {
       destroyWindow();
     }
     return false;
+  }
+
+  void waitForEvent(std::int64_t microseconds) override {
+    if (!usable() || (terminationRequested() && !closeRequested_)) return;
+    if (XPending(display_) > 0) return;  // already read from the connection (and requests sent)
+    pollfd watched[2] = {{ConnectionNumber(display_), POLLIN, 0}, {terminationWakeup_, POLLIN, 0}};
+    const std::int64_t wait = std::max<std::int64_t>(microseconds, 0);
+    const timespec timeout{static_cast<time_t>(wait / 1'000'000),
+                           static_cast<long>(wait % 1'000'000 * 1000)};
+    ppoll(watched, terminationWakeup_ >= 0 ? 2 : 1, &timeout, nullptr);
+  }
+
+  double refreshRate() override {
+#ifdef PELLARIN_HAVE_XRANDR
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!usable() || !XRRQueryExtension(display_, &eventBase, &errorBase)) return 0.0;
+    // The monitor under the middle of the window.
+    int x = 0;
+    int y = 0;
+    Window ignored = 0;
+    if (window_ != 0) {
+      XTranslateCoordinates(display_, window_, root_, width_ / 2, height_ / 2, &x, &y, &ignored);
+    }
+    double rate = 0.0;
+    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display_, root_)) {
+      for (int i = 0; i < resources->ncrtc && rate <= 0.0; ++i) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, resources, resources->crtcs[i]);
+        if (crtc == nullptr) continue;
+        const bool shows = crtc->mode != 0 && x >= crtc->x && y >= crtc->y &&
+                           x < crtc->x + static_cast<int>(crtc->width) &&
+                           y < crtc->y + static_cast<int>(crtc->height);
+        for (int m = 0; shows && m < resources->nmode; ++m) {
+          const XRRModeInfo& mode = resources->modes[m];
+          if (mode.id != crtc->mode || mode.hTotal == 0 || mode.vTotal == 0) continue;
+          rate = static_cast<double>(mode.dotClock) /
+                 (static_cast<double>(mode.hTotal) * static_cast<double>(mode.vTotal));
+          if ((mode.modeFlags & RR_DoubleScan) != 0) rate /= 2.0;
+          if ((mode.modeFlags & RR_Interlace) != 0) rate *= 2.0;
+        }
+        XRRFreeCrtcInfo(crtc);
+      }
+      XRRFreeScreenResources(resources);
+    }
+    if (rate <= 0.0) {
+      if (XRRScreenConfiguration* configuration = XRRGetScreenInfo(display_, root_)) {
+        rate = XRRConfigCurrentRate(configuration);
+        XRRFreeScreenConfigInfo(configuration);
+      }
+    }
+    return rate;
+#else
+    return 0.0;
+#endif
   }
 
   DeviceContextHandle getDeviceContext() override {
@@ -276,6 +392,19 @@ class X11RendererPlatform final : public RendererPlatform {
     return display_ != nullptr && !connectionLost_;
   }
 
+  // Runs an X call whose failure is expected (a window that may not exist) without reporting
+  // its error; true when it succeeded and the server raised no error.
+  template <typename Call>
+  bool withoutErrors(Call call) {
+    XSync(display_, False);
+    trappedErrors = 0;
+    const bool succeeded = call() != 0;
+    XSync(display_, False);
+    const bool clean = trappedErrors == 0;
+    trappedErrors = -1;
+    return succeeded && clean;
+  }
+
   // How far a visual is from the descriptor; LONG_MAX when it cannot serve at all.
   long formatCost(XVisualInfo& visual, const PixelFormatDescriptor& descriptor) {
     auto config = [&](int attribute) {
@@ -310,18 +439,19 @@ class X11RendererPlatform final : public RendererPlatform {
     XSetWindowAttributes attributes{};
     unsigned long mask =
         CWOverrideRedirect | CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask;
-    attributes.override_redirect = True;
+    // The popup stays above the window manager; a child is its parent's owner's to manage.
+    attributes.override_redirect = child_ ? False : True;
     attributes.colormap = colormap_;
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
-    attributes.event_mask = kWindowEvents;
+    attributes.event_mask = child_ ? kChildWindowEvents : kWindowEvents;
     if (pointerHidden_) {
       attributes.cursor = blankCursor();
       mask |= CWCursor;
     }
-    window_ = XCreateWindow(display_, root_, x_, y_, static_cast<unsigned>(width_),
-                            static_cast<unsigned>(height_), 0, depth, InputOutput, xVisual, mask,
-                            &attributes);
+    window_ = XCreateWindow(display_, child_ ? parent_ : root_, x_, y_,
+                            static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0, depth,
+                            InputOutput, xVisual, mask, &attributes);
     if (window_ == 0) return;
     nameWindow();
   }
@@ -347,8 +477,10 @@ class X11RendererPlatform final : public RendererPlatform {
     GLint limits[2] = {0, 0};
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
     if (limits[0] <= 0 || limits[1] <= 0) return;
-    const int width = std::min(width_, static_cast<int>(limits[0]));
-    const int height = std::min(height_, static_cast<int>(limits[1]));
+    viewportLimitWidth_ = static_cast<int>(limits[0]);
+    viewportLimitHeight_ = static_cast<int>(limits[1]);
+    const int width = std::min(width_, viewportLimitWidth_);
+    const int height = std::min(height_, viewportLimitHeight_);
     if (width == width_ && height == height_) return;
     width_ = width;
     height_ = height;
@@ -369,7 +501,8 @@ class X11RendererPlatform final : public RendererPlatform {
   void waitForMap() {
     const auto deadline = std::chrono::steady_clock::now() + kMapWait;
     XEvent event;
-    while (usable() && !XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
+    while (usable() && !terminationRequested() &&
+           !XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
       if (std::chrono::steady_clock::now() >= deadline) {
         debugLog("The window was not mapped in time\n");
         return;
@@ -382,7 +515,7 @@ class X11RendererPlatform final : public RendererPlatform {
   // briefly before going on without the grab.
   void grabKeyboard() {
     const auto deadline = std::chrono::steady_clock::now() + kGrabWait;
-    while (usable()) {
+    while (usable() && !terminationRequested()) {
       const int result =
           XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
       if (result == GrabSuccess) return;
@@ -397,6 +530,11 @@ class X11RendererPlatform final : public RendererPlatform {
   bool translate(XEvent& event, WindowMessage& message) {
     if (event.type == MappingNotify) {
       XRefreshKeyboardMapping(&event.xmapping);
+      altMask_ = altModifierMask(display_);
+      return false;
+    }
+    if (child_ && window_ != 0 && event.xany.window == parent_) {
+      followParent(event);
       return false;
     }
     if (window_ == 0 || event.xany.window != window_) return false;
@@ -416,7 +554,11 @@ class X11RendererPlatform final : public RendererPlatform {
       case KeyRelease: {
         const unsigned key = virtualKeyFromKeysym(XLookupKeysym(&event.xkey, 0));
         if (key == 0) return false;
-        message = WindowMessage{event.type == KeyPress ? kWmKeyDown : kWmKeyUp, key, 0};
+        // With Alt held a key is a system key, as the window procedure expects it.
+        const bool alt = (event.xkey.state & altMask_) != 0;
+        const std::uint32_t down = alt ? kWmSysKeyDown : kWmKeyDown;
+        const std::uint32_t up = alt ? kWmSysKeyUp : kWmKeyUp;
+        message = WindowMessage{event.type == KeyPress ? down : up, key, 0};
         return true;
       }
       case ButtonPress:
@@ -450,20 +592,44 @@ class X11RendererPlatform final : public RendererPlatform {
     }
   }
 
+  // The child window takes the parent's new size; its own configure event then reports it.
+  void followParent(const XEvent& event) {
+    if (event.type == DestroyNotify) {
+      // Normally the child's own notice came first and this finds no window left.
+      windowGone_ = true;
+      destroyWindow();
+      return;
+    }
+    if (event.type != ConfigureNotify) return;
+    int width = std::max(event.xconfigure.width, 1);
+    int height = std::max(event.xconfigure.height, 1);
+    if (viewportLimitWidth_ > 0) width = std::min(width, viewportLimitWidth_);
+    if (viewportLimitHeight_ > 0) height = std::min(height, viewportLimitHeight_);
+    if (width == width_ && height == height_) return;
+    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  }
+
   Display* display_ = nullptr;
   int screen_ = 0;
   Window root_ = 0;
   Window window_ = 0;
+  bool child_ = false;
+  Window parent_ = 0;
   Colormap colormap_ = 0;
   Cursor blankCursor_ = 0;
   XVisualInfo visualInfo_{};
   bool haveVisual_ = false;
   bool connectionLost_ = false;
   bool windowGone_ = false;
+  int terminationWakeup_ = -1;
+  bool closeRequested_ = false;
+  int viewportLimitWidth_ = 0;
+  int viewportLimitHeight_ = 0;
   bool destroying_ = false;
   bool pointerHidden_ = false;
   bool xfixes_ = false;
   bool xfixesHidden_ = false;
+  unsigned altMask_ = Mod1Mask;
   Atom wmProtocols_ = 0;
   Atom wmDeleteWindow_ = 0;
   Atom netWmName_ = 0;

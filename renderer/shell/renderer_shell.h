@@ -4,25 +4,32 @@
 
 #include <cstdint>
 
+#include "renderer/shell/renderer_options.h"
 #include "renderer/shell/renderer_platform.h"
 #include "renderer/shell/window_messages.h"
 
 namespace pellarin {
 
+// The program: reads the options from the command line (argv[0] is the program) and the
+// daemon's window variable from the environment, then runs the renderer.
+int rendererMain(RendererPlatform& platform, int argc, const char* const* argv);
+
 // The whole life of the renderer: settings, window, scene, message loop, teardown.
-// Returns the exit code carried by the quit message, or 0 when start-up fails.
-int runRenderer(RendererPlatform& platform);
+// Returns the exit code carried by the quit message, or 0 when start-up fails (also when the
+// window to draw into does not exist).
+int runRenderer(RendererPlatform& platform, const RendererOptions& options = {});
 
 // Reads the window size from the settings file into screenWidth and screenHeight
-// (0 or a missing key gives 1024 x 768; other values, negative ones too, are kept).
+// (a missing key or a side below 1 gives 1024 x 768 for that side; other values are kept).
 void readScreenSize();
 
 // Updates elapsedSeconds and frameSeconds from the platform's counter.
 void measureFrameTime(RendererPlatform& platform);
 
 // Runs the queue until the quit message and returns its code. A frame is requested whenever
-// nothing else is pending.
-int runMessageLoop(RendererPlatform& platform);
+// nothing else is pending and, with an interval, no sooner than that after the previous one;
+// until then the loop waits for events.
+int runMessageLoop(RendererPlatform& platform, std::int64_t frameIntervalMicroseconds = 0);
 
 // The queue the loop reads: the platform's events, the posted quit message and the repaint
 // that an invalid window asks for.

@@ -45,6 +45,9 @@ struct RendererState {
   Vec3 cameraVelocity{0.0f, 0.0f, 0.0f};
   Quaternion cameraOrientation{0.0f, 0.0f, 0.0f, 1.0f};
   float cameraDistance = 35.0f;
+  // The pointer was hidden at start-up and is shown again when the window goes. Only the
+  // renderer's own popup hides it.
+  bool pointerHidden = false;
 };
 
 extern RendererState rendererState;

@@ -22,6 +22,9 @@ inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQuit = 0x0012;
 inline constexpr std::uint32_t kWmKeyDown = 0x0100;
 inline constexpr std::uint32_t kWmKeyUp = 0x0101;
+// A key pressed or released while Alt is held.
+inline constexpr std::uint32_t kWmSysKeyDown = 0x0104;
+inline constexpr std::uint32_t kWmSysKeyUp = 0x0105;
 inline constexpr std::uint32_t kWmMouseMove = 0x0200;
 inline constexpr std::uint32_t kWmLButtonDown = 0x0201;
 inline constexpr std::uint32_t kWmLButtonUp = 0x0202;
@@ -40,6 +43,7 @@ inline constexpr unsigned kVkM = 0x4D;
 inline constexpr unsigned kVkN = 0x4E;
 inline constexpr unsigned kVkS = 0x53;
 inline constexpr unsigned kVkW = 0x57;
+inline constexpr unsigned kVkF4 = 0x73;
 
 // Two 16-bit values packed into one message parameter, low word first, as size and pointer
 // messages carry them.

@@ -61,6 +61,18 @@ void onKeyDown(RendererPlatform& platform, unsigned virtualKey) {
   }
 }
 
+// Alt with a key is the window system's business, not the renderer's controls: Alt+W must not
+// switch outlines. The system's close key (Alt+F4) and Alt+Escape, which would take the user
+// away from a screen saver, close the window; the renderer often holds the keyboard, so no
+// window manager would act on them.
+std::intptr_t onSysKeyDown(RendererPlatform& platform, const WindowMessage& message) {
+  const auto virtualKey = static_cast<unsigned>(message.wParam);
+  if (virtualKey == kVkF4 || virtualKey == kVkEscape) {
+    return RendererWindowProc(platform, WindowMessage{kWmClose, 0, 0});
+  }
+  return platform.defaultWindowProcedure(message);
+}
+
 void moveCamera() {
   RendererState& state = rendererState;
   if (state.keyUp || state.keyDown || state.keyHome || state.keyEnd) {
@@ -109,7 +121,10 @@ std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage
       return 0;
     case kWmDestroy:
       releaseOpenGLContext(platform);
-      platform.showPointer(true);
+      if (state.pointerHidden) {
+        platform.showPointer(true);
+        state.pointerHidden = false;
+      }
       postQuitMessage(0);
       return 0;
     case kWmSize:
@@ -127,6 +142,12 @@ std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage
     case kWmKeyUp:
       setKeyState(static_cast<unsigned>(message.wParam), false);
       return 0;
+    case kWmSysKeyDown:
+      return onSysKeyDown(platform, message);
+    case kWmSysKeyUp:
+      // An arrow held before Alt went down is still let go.
+      setKeyState(static_cast<unsigned>(message.wParam), false);
+      return platform.defaultWindowProcedure(message);
     case kWmMouseMove:
       return 0;
     case kWmLButtonDown:

@@ -84,7 +84,7 @@ TEST_F(RendererTest, SizeComesFromTheSettingsFileAndAnyEndingExitsWithZero) {
     int expectedWidth, expectedHeight;  // what is handed to X: at least 1, at most the screen
     bool close;
   } cases[] = {{" 800", " 600", 800, 600, false}, {" 0", " 0", 1024, 768, true},
-               {"-640", "-480", 1, 1, true},      {" 100000", " 10", 1024, 10, false},
+               {"-640", "-480", 1024, 768, true}, {" 100000", " 10", 1024, 10, false},
                {" 5", " 70000", 5, 768, false},   {" 100000", " 70000", 1024, 768, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.width) + " x" + c.height);
@@ -144,6 +144,37 @@ TEST_F(RendererTest, ALinkInTheWorkFoldersPlaceIsNotFollowed) {
        at = log.find("work folder", at + 1))
     ++lines;
   EXPECT_EQ(lines, 1u) << log;
+}
+
+// The renderer holds the keyboard, so no window manager sees Alt+F4: the renderer closes itself
+// on it. Alt+Escape ends it too; with Alt, no other key acts as it does alone.
+TEST_F(RendererTest, AltF4AndAltEscapeEndItWhileAltWithAnotherKeyDoesNothing) {
+  const auto withAlt = [&](KeySym symbol) {
+    sendKey(display_, XK_Alt_L, true);
+    pressKey(display_, symbol);
+    sendKey(display_, XK_Alt_L, false);
+  };
+  for (const KeySym ending : {XK_F4, XK_Escape}) {
+    SCOPED_TRACE(XKeysymToString(ending));
+    start();
+    ASSERT_TRUE(waitUntil([&] { return showsSomething(display_, window_); }));
+    tap(XK_space);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_LE(distinctFrames(), 2u);
+    withAlt(XK_space);
+    EXPECT_LE(distinctFrames(), 2u) << "Alt+Space resumed the crystals";
+    // Held, Left repeats; with Alt held too, every repeat is Alt+Left.
+    sendKey(display_, XK_Alt_L, true);
+    sendKey(display_, XK_Left, true);
+    EXPECT_LE(distinctFrames(), 2u) << "Alt+Left turns the camera";
+    sendKey(display_, XK_Left, false);
+    sendKey(display_, XK_Alt_L, false);
+    tap(XK_F4);
+    EXPECT_TRUE(renderer_->running()) << "F4 alone ends it";
+    withAlt(ending);
+    EXPECT_EQ(exitStatus(), 0);
+    EXPECT_EQ(findWindow(display_, kTitle), 0u);
+  }
 }
 
 }  // namespace

@@ -144,6 +144,36 @@ TEST_F(SceneTest, OnlySlotZeroIsDrawnBeforeHalfALifeAndAFrameRestoresTheMatrices
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A flat grey picture makes every spike the same grey; a spike's two faces overlap, so most lit
+// pixels show twice the picture's grey times the crystal's alpha. That most common value follows
+// the fade: whole up to half a life, then falling evenly to nothing at 15 s.
+TEST_F(SceneTest, ADepartingCrystalFadesEvenlyFromWholeAtHalfALifeToNothingAtFifteenSeconds) {
+  const Bytes grey = makeJpeg(64, 64, [](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 100; });
+  const struct {
+    double age;
+    int value;  // 2 x 100 x alpha; 0 for nothing lit
+  } cases[] = {{2.0, 200},   {7.5, 200},  {9.375, 150}, {11.25, 100},
+               {13.125, 50}, {14.25, 20}, {15.0, 0}};
+  for (const auto& c : cases) {
+    freshProcess(grey);
+    setUpScene(kWidth, kHeight);
+    advanceScene(c.age);
+    sceneForTesting().crystals[1].reset();
+    // From farther away, so that the departing spikes stay in view.
+    drawScene({0, 0, 100}, identityQuaternion());
+    std::vector<long> counts(256);
+    const std::vector<unsigned char> frame = gl->readPixels();
+    for (size_t i = 0; i < frame.size(); i += 3) ++counts[frame[i]];
+    counts[0] = 0;
+    const long mostCommon = std::max_element(counts.begin(), counts.end()) - counts.begin();
+    if (c.value == 0) {
+      EXPECT_EQ(counts[static_cast<size_t>(mostCommon)], 0) << "lit at " << c.age;
+    } else {
+      EXPECT_NEAR(mostCommon, c.value, 2) << "at " << c.age;
+    }
+  }
+}
+
 TEST_F(SceneTest, ACrystalHasFourArmsOneUpAndThreeSpreadBelow) {
   // One unit spike straight up, fully grown, in white on black: the copies make the arms.
   GrowthPattern pattern(1);
