@@ -15,6 +15,7 @@ packages=(
   libxtst-dev
   openbox
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Pellarin twice (default and address+undefined sanitizers) and runs every test of both,
-# then cross-builds the Windows files and runs their tests under Wine.
+# runs each fuzz target for a few seconds on its corpus (with a fixed seed, so a run repeats) as
+# a smoke test, then cross-builds the Windows files and runs their tests under Wine.
 # Tests that need a display start their own virtual X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,9 @@ for preset in default asan; do
   echo "=== $preset tests ==="
   ctest --preset "$preset"
 done
+
+echo "=== fuzz smoke test ==="
+scripts/fuzz.sh all 5 -seed=1
 
 echo "=== windows build ==="
 started=$SECONDS
