@@ -2,8 +2,9 @@
 //
 // Input: one line per step. A line is a command, in which "%" stands for the private folder
 // (it holds the files "a.mp3" and "my song.mp3"), or one of these controls of the stand-ins:
-//   #tracks S+C S+C ...   the disc's tracks: start frame and frame count of each, in disc order
-//   #disc ready|none|open the drive's state
+//   #tracks S+C S+Cd ...  the disc's tracks: start frame and frame count of each, in disc order;
+//                         "d" marks a data track
+//   #disc ready|none      the drive's state
 //   #length N             the length in milliseconds of media files opened from now on (0: unknown)
 //   #at N                 playing ends at position N (frames for the CD, milliseconds for files)
 //   #end                  playing reaches the end of the range it was given
@@ -186,16 +187,16 @@ struct Side {
         const std::string rest(argument.substr(i));
         const unsigned long start = std::strtoul(rest.c_str(), &end, 10);
         const unsigned long count = *end == '+' ? std::strtoul(end + 1, &end, 10) : 0;
+        const bool data = *end == 'd';
+        if (data) ++end;
         // Frames of a real disc stay far below 2^24; larger ones only overflow the stand-in.
         world.tracks.push_back({static_cast<std::uint32_t>(start & 0xFFFFFF),
-                                static_cast<std::uint32_t>(count & 0xFFFFFF), true});
+                                static_cast<std::uint32_t>(count & 0xFFFFFF), !data});
         const std::size_t used = static_cast<std::size_t>(end - rest.c_str());
         i += used + 1;
       }
     } else if (verb == "#disc") {
-      world.disc = argument == "none"   ? CdDiscState::noDisc
-                   : argument == "open" ? CdDiscState::trayOpen
-                                        : CdDiscState::ready;
+      world.disc = argument == "none" ? CdDiscState::noDisc : CdDiscState::ready;
     } else if (verb == "#length") {
       world.mediaLength = std::strtoull(std::string(argument).c_str(), nullptr, 10) & 0xFFFFFFFF;
     } else if (verb == "#at" || verb == "#end") {
