@@ -15,7 +15,8 @@
 // reply buffer whose size changes from line to line. Checked: both give the same codes and the
 // second's reply is the first's, cut to its buffer; an error leaves no reply and has a text;
 // known status items answer in their form; no device is ever asked to play a reversed range or
-// past the end of the disc or file; closing all devices releases them.
+// past the end of the disc or file, nor a drive to play frames outside its audio tracks; closing
+// all devices releases them.
 
 #include <algorithm>
 #include <cstdint>
@@ -59,6 +60,20 @@ std::uint32_t discEnd(const std::vector<CdTrack>& tracks) {
   std::uint32_t end = 0;
   for (const CdTrack& track : tracks) end = std::max(end, track.startFrame + track.frameCount);
   return end;
+}
+
+// True when every frame of [from, to) lies in an audio track, so the range is sound only.
+bool onlyAudio(const std::vector<CdTrack>& tracks, std::uint32_t from, std::uint32_t to) {
+  std::uint32_t frame = from;
+  while (frame < to) {
+    auto holder = std::find_if(tracks.begin(), tracks.end(), [frame](const CdTrack& track) {
+      return track.audio && frame >= track.startFrame &&
+             frame - track.startFrame < track.frameCount;
+    });
+    if (holder == tracks.end()) return false;
+    frame = holder->startFrame + holder->frameCount;
+  }
+  return true;
 }
 
 class FakeMedia final : public MediaFileDevice {
@@ -124,6 +139,8 @@ class FakeDrive final : public CdAudioDrive {
                toFrame);
     FUZZ_CHECK(toFrame <= discEnd(world_.tracks), "drive asked to play to %u, past the disc's end",
                toFrame);
+    FUZZ_CHECK(onlyAudio(world_.tracks, fromFrame, toFrame),
+               "drive asked to play %u to %u, which is not all sound", fromFrame, toFrame);
     if (world_.failing) return false;
     world_.cdPosition = fromFrame;
     world_.cdEnd = toFrame;

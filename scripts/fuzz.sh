@@ -3,7 +3,7 @@
 # sanitizers) and runs each for the given time on a copy of its corpus under fuzz/corpus/, so
 # the committed seeds never change. Further arguments go to libFuzzer (e.g. -seed=1, -jobs=2).
 #
-#   scripts/fuzz.sh [profile|mci_interpreter|cue_sheet|kveld|bitmap_reader|all] [seconds] [options]
+#   scripts/fuzz.sh [profile|mci_interpreter|cd_track_list|kveld|bitmap_reader|all] [seconds] [options]
 #
 # A crash, leak, hang or broken check is saved as build-fuzz/findings/<target>/<kind>-<hash>
 # (replay it with `build-fuzz/fuzz/<target> <file>`); the script then ends with status 1.
@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(profile mci_interpreter cue_sheet kveld bitmap_reader)
+all_targets=(profile mci_interpreter cd_track_list kveld bitmap_reader)
 which=${1:-all}
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
