@@ -2,7 +2,8 @@
 // into <corpus>/kveld/ and small bitmaps of every kind the reader knows into
 // <corpus>/bitmap_reader/.
 //
-//   build-fuzz/fuzz/make_fuzz_corpus fuzz/corpus
+//   cmake --build build-fuzz --target make_fuzz_corpus && build-fuzz/fuzz/make_fuzz_corpus
+//   fuzz/corpus
 
 #include <turbojpeg.h>
 
