@@ -2,6 +2,7 @@
 // What the fuzz targets share: a failed check that libFuzzer records as a crash, and a private
 // folder for the files a target reads and writes.
 
+#include <sanitizer/common_interface_defs.h>
 #include <stdlib.h>
 
 #include <cstdarg>
@@ -15,6 +16,18 @@
 
 namespace pellarin::fuzz {
 
+// The private folder, once made: a process that dies on a finding removes it too, or a long run
+// would leave one behind in memory for every crash.
+inline std::filesystem::path& folderToRemove() {
+  static std::filesystem::path path;
+  return path;
+}
+
+inline void removePrivateFolder() {
+  std::error_code error;
+  if (!folderToRemove().empty()) std::filesystem::remove_all(folderToRemove(), error);
+}
+
 // Reports a broken promise and aborts, so the input is saved as a crash with its stack.
 [[noreturn]] inline void fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 inline void fail(const char* format, ...) {
@@ -24,6 +37,7 @@ inline void fail(const char* format, ...) {
   std::vfprintf(stderr, format, arguments);
   std::fputc('\n', stderr);
   va_end(arguments);
+  removePrivateFolder();
   std::abort();
 }
 
@@ -32,7 +46,7 @@ inline void fail(const char* format, ...) {
     if (!(condition)) ::pellarin::fuzz::fail(__VA_ARGS__); \
   } while (false)
 
-// A folder made once per process and removed at its normal end. Memory-backed when /dev/shm is
+// A folder made once per process and removed at its end. Memory-backed when /dev/shm is
 // there, since the settings engine syncs every file it writes.
 inline const std::filesystem::path& privateFolder() {
   struct Folder {
@@ -45,11 +59,10 @@ inline const std::filesystem::path& privateFolder() {
       std::string pattern = (base / "pellarin-fuzz-XXXXXX").string();
       if (::mkdtemp(pattern.data()) == nullptr) fail("cannot make a folder in %s", base.c_str());
       path = pattern;
+      folderToRemove() = path;
+      __sanitizer_set_death_callback(removePrivateFolder);
     }
-    ~Folder() {
-      std::error_code error;
-      std::filesystem::remove_all(path, error);
-    }
+    ~Folder() { removePrivateFolder(); }
   };
   static const Folder folder;
   return folder.path;
