@@ -23,12 +23,13 @@ std::uint32_t le32(std::span<const std::uint8_t> bytes, std::size_t at) {
   return le16(bytes, at) | le16(bytes, at + 2) << 16;
 }
 
-// One channel out of a 32-bit pixel, scaled to 8 bits.
+// One channel out of a 32-bit pixel, scaled to 8 bits. Scaled in 64 bits: a mask may be as wide
+// as the whole pixel, and 255 times its largest value does not fit in 32.
 std::uint8_t channel(std::uint32_t pixel, std::uint32_t mask) {
   if (mask == 0) return 0;
   const int shift = std::countr_zero(mask);
-  const std::uint32_t maximum = mask >> shift;
-  const std::uint32_t value = (pixel & mask) >> shift;
+  const std::uint64_t maximum = mask >> shift;
+  const std::uint64_t value = (pixel & mask) >> shift;
   return static_cast<std::uint8_t>((value * 255u + maximum / 2) / maximum);
 }
 

@@ -78,6 +78,15 @@ TEST(BitmapReader, ReadsEveryLayoutPixelForPixel) {
   BitmapLayout topDown24;
   topDown24.topDown = true;
   const auto colour = [](int c, int r) { return kColours[index(c, r, kColours.size())]; };
+  // A channel as wide as the whole pixel: scaling it must not overflow 32 bits.
+  BitmapLayout wideRed;
+  wideRed.bitCount = 32;
+  wideRed.bitFields = true;
+  wideRed.masks = {0xFFFFFFFF, 0, 0};
+  const auto redOnly = [&](int c, int r) { return Rgb{colour(c, r)[0], 0, 0}; };
+  const auto wideRedValue = [&](int c, int r) {
+    return static_cast<std::uint32_t>((std::uint64_t{colour(c, r)[0]} * 0xFFFFFFFFu + 127) / 255);
+  };
   const Case cases[] = {
       // Widths whose rows need padding: 21 pixels are 3, 11, 21 and 63 bytes.
       paletteCase("1-bit palette", 1, 2, 21),
@@ -92,6 +101,7 @@ TEST(BitmapReader, ReadsEveryLayoutPixelForPixel) {
       maskCase("32-bit fields in RGBX order", {0x000000FF, 0x0000FF00, 0x00FF0000}, 40),
       maskCase("32-bit fields of 10 bits", {0x3FF00000, 0x000FFC00, 0x000003FF}, 40),
       maskCase("32-bit fields inside a 108-byte header", {0x0000FF00, 0x00FF0000, 0xFF000000}, 108),
+      {"a 32-bit wide red field", wideRed, 13, wideRedValue, redOnly},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
