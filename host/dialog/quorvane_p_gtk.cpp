@@ -253,6 +253,8 @@ QuorvanePViewGtk::~QuorvanePViewGtk() {
   g_object_unref(window_);
   for (cairo_surface_t* surface : markSurfaces_) cairo_surface_destroy(surface);
   for (cairo_surface_t* surface : frameSurfaces_) cairo_surface_destroy(surface);
+  // Errors about a window destroyed from outside arrive late; take them while the guard lives.
+  if (lostWindowErrors_) gdk_display_sync(gdk_display_get_default());
 }
 
 GtkWidget* QuorvanePViewGtk::placeLabel(const char* text, int left, int top, int width, int height,
@@ -274,6 +276,11 @@ void QuorvanePViewGtk::connect(Quorvane_P& form) {
 }
 
 void QuorvanePViewGtk::runModal() {
+  gtk_widget_realize(window_);
+  GdkWindow* window = gtk_widget_get_window(window_);
+  if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
+    lostWindowErrors_ = std::make_unique<LostWindowErrorsX11>(gdk_x11_window_get_xid(window));
+  }
   gtk_widget_show_all(window_);
   gtk_window_present(GTK_WINDOW(window_));
   if (form_ && form_->closed()) return;

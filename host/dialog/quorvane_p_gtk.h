@@ -11,6 +11,7 @@
 #include "host/controls/cc_xp_button_gtk.h"
 #include "host/controls/gfx_frame_x.h"
 #include "host/dialog/dialog_view.h"
+#include "host/dialog/lost_window_errors_x11.h"
 
 namespace pellarin {
 
@@ -85,6 +86,7 @@ class QuorvanePViewGtk final : public DialogView {
   GMainLoop* loop_ = nullptr;
   // Another program destroyed the window: nothing may be drawn into it any more.
   bool windowGone_ = false;
+  std::unique_ptr<LostWindowErrorsX11> lostWindowErrors_;
   int left_ = 0;
   int top_ = 0;
 };
