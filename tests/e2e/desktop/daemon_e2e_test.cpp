@@ -85,8 +85,13 @@ class UnderTheDaemon : public InstalledCopyTest,
         "audio/x-raw,format=S16LE,rate=44100,channels=2 ! filesink append=true "
         "buffer-mode=unbuffered sync=true location=" +
         heard().string());
-    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    for (const char* name : {"LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
       if (const char* value = ::getenv(name)) variables.push_back(name + std::string("=") + value);
+    }
+    // A sanitizer build's leak check at exit takes the programs a second or more, which the
+    // 2 s after the deactivation are not about; the programs' own tests look for leaks.
+    if (const char* value = ::getenv("ASAN_OPTIONS")) {
+      variables.push_back("ASAN_OPTIONS=" + std::string(value) + ":detect_leaks=0");
     }
     return variables;
   }
@@ -173,14 +178,18 @@ TEST_P(UnderTheDaemon, ShowsTheCrystalsOnEveryScreenPlaysTheMusicOnceAndEndsWith
   EXPECT_EQ(runningProcessesIn(programFolder()).size(), 2u * screens);
 
   // The music: one player writes at the pace of its clock; a second would about double that.
+  // The count starts once the players are under way: a player held up at its start catches up
+  // on its clock at once.
   ASSERT_TRUE(waitUntil([&] { return heardBytes() > 0; }, 30s)) << "no music";
-  const auto first = Clock::now();
+  std::this_thread::sleep_for(2s);
+  const std::uintmax_t before = heardBytes();
+  const auto from = Clock::now();
   std::this_thread::sleep_for(8s);
-  const double playedFor = seconds(Clock::now() - first);
-  const double heardFor = static_cast<double>(heardBytes()) / kBytesPerSecond;
+  const double playedFor = seconds(Clock::now() - from);
+  const double heardFor = static_cast<double>(heardBytes() - before) / kBytesPerSecond;
   std::printf("[ figures  ] %.2f s of music in %.2f s\n", heardFor, playedFor);
-  EXPECT_GT(heardFor, 0.0);
-  EXPECT_LT(heardFor, 1.5 * (playedFor + 0.5)) << "the music plays more than once";
+  EXPECT_GT(heardFor, 0.0) << "the music stopped";
+  EXPECT_LT(heardFor, 1.5 * playedFor) << "the music plays more than once";
 
   // The user is back: the daemon ends its hacks, and with them every program of ours.
   ASSERT_EQ(runAsUser({"xscreensaver-command", "-deactivate"}, &output), 0) << output;
