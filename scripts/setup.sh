@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick procps
   libpng-dev
   libxtst-dev
+  xscreensaver libxml2-utils
   openbox
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
   clang libclang-rt-14-dev

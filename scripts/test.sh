@@ -2,7 +2,9 @@
 # Builds Pellarin twice (default and address+undefined sanitizers) and runs every test of both,
 # runs each fuzz target for a few seconds on its corpus (with a fixed seed, so a run repeats) as
 # a smoke test, then cross-builds the Windows files and runs their tests under Wine.
-# Tests that need a display start their own virtual X server.
+# Tests that need a display start their own virtual X server. Run as root, the package test
+# installs the Debian package built from the default build on this machine and removes it again,
+# and the daemon test runs xscreensaver as the ordinary user nobody.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

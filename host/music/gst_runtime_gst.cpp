@@ -16,6 +16,20 @@ void shutDown() {
   if (gstreamerStarted) gst_deinit();
 }
 
+// The bin PELLARIN_AUDIO_SINK describes; null when it is unset, empty or does not parse.
+GstElement* makeReplacementOutput() {
+  const char* chosen = std::getenv("PELLARIN_AUDIO_SINK");
+  if (chosen == nullptr || *chosen == '\0') return nullptr;
+  GError* error = nullptr;
+  GstElement* bin = gst_parse_bin_from_description(chosen, TRUE, &error);
+  if (bin != nullptr && error == nullptr) return bin;
+  debugLog("music: PELLARIN_AUDIO_SINK \"%s\" unusable: %s\n", chosen,
+           error != nullptr ? error->message : "?");
+  g_clear_error(&error);
+  if (bin != nullptr) gst_object_unref(gst_object_ref_sink(bin));
+  return nullptr;
+}
+
 }  // namespace
 
 bool startGstreamer() {
@@ -38,6 +52,12 @@ void stopGstreamerAtExit() {
 
 std::int32_t countAudioOutputs() {
   if (!startGstreamer()) return 0;
+  // A replacement output given for diagnosis is where every sound goes: it is the one output,
+  // also on a machine without sound hardware.
+  if (GstElement* replacement = makeReplacementOutput()) {
+    gst_object_unref(gst_object_ref_sink(replacement));
+    return 1;
+  }
   GstDeviceMonitor* monitor = gst_device_monitor_new();
   gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
   GList* devices = gst_device_monitor_get_devices(monitor);
@@ -49,16 +69,7 @@ std::int32_t countAudioOutputs() {
 
 GstElement* makeAudioOutput() {
   if (!startGstreamer()) return nullptr;
-  const char* chosen = std::getenv("PELLARIN_AUDIO_SINK");
-  if (chosen != nullptr && *chosen != '\0') {
-    GError* error = nullptr;
-    GstElement* bin = gst_parse_bin_from_description(chosen, TRUE, &error);
-    if (bin != nullptr && error == nullptr) return bin;
-    debugLog("music: PELLARIN_AUDIO_SINK \"%s\" unusable: %s\n", chosen,
-             error != nullptr ? error->message : "?");
-    g_clear_error(&error);
-    if (bin != nullptr) gst_object_unref(bin);
-  }
+  if (GstElement* replacement = makeReplacementOutput()) return replacement;
   static const bool haveOutputs = countAudioOutputs() > 0;
   if (haveOutputs) return gst_element_factory_make("autoaudiosink", nullptr);
   GstElement* silent = gst_element_factory_make("fakesink", nullptr);

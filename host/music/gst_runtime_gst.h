@@ -15,7 +15,8 @@ bool startGstreamer();
 // Shuts GStreamer down at exit, after every pipeline has been released.
 void stopGstreamerAtExit();
 
-// The number of audio output devices the system offers.
+// The number of audio output devices the system offers; 1 while PELLARIN_AUDIO_SINK names a usable
+// replacement, which then takes every sound.
 std::int32_t countAudioOutputs();
 
 // A new audio output element: PELLARIN_AUDIO_SINK when set (a bin description), else the

@@ -4,10 +4,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <dirent.h>
 
@@ -58,6 +61,104 @@ bool Process::exited() {
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   return status_.has_value();
+}
+
+std::optional<int> runCommand(const std::filesystem::path& program,
+                              const std::vector<std::string>& args, std::string* output,
+                              std::chrono::milliseconds limit) {
+  char name[] = "/tmp/pellarin-output-XXXXXX";
+  const int file = ::mkstemp(name);
+  if (file < 0) return std::nullopt;
+  ::unlink(name);
+  std::vector<std::string> all = args;
+  all.insert(all.begin(), program.string());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, file, 1);
+  posix_spawn_file_actions_adddup2(&actions, file, 2);
+  pid_t pid = -1;
+  const bool started =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  std::optional<int> result;
+  if (started) {
+    int status = 0;
+    const bool ended = waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limit);
+    if (ended) {
+      result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+  if (output != nullptr) {
+    output->clear();
+    char buffer[4096];
+    ::lseek(file, 0, SEEK_SET);
+    for (ssize_t n; (n = ::read(file, buffer, sizeof buffer)) > 0;) output->append(buffer, n);
+  }
+  ::close(file);
+  return result;
+}
+
+CommandLine asOrdinaryUser(const std::vector<std::string>& variables,
+                           const std::vector<std::string>& command) {
+  // Tests that do not run as root already run as an ordinary user.
+  CommandLine line{"/usr/bin/env", {}};
+  if (::geteuid() == 0) line = {"/usr/sbin/runuser", {"-u", "nobody", "--", "/usr/bin/env"}};
+  line.args.insert(line.args.end(), variables.begin(), variables.end());
+  line.args.insert(line.args.end(), command.begin(), command.end());
+  return line;
+}
+
+void makeOrdinaryUsersFolder(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0) << folder;
+  }
+}
+
+VirtualXServer::VirtualXServer(const std::vector<std::string>& screens) {
+  int ready[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) return;
+  // The server writes its display number to the descriptor it is given once it accepts
+  // clients, so parallel tests never pick the same one.
+  std::vector<std::string> args{"Xvfb",     "-displayfd", "3",   "-nolisten",  "tcp",
+                                "-noreset", "+extension", "GLX", "+extension", "RANDR"};
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    args.insert(args.end(), {"-screen", std::to_string(i), screens[i]});
+  }
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ready[1]);
+  std::string number;
+  pollfd wait{ready[0], POLLIN, 0};
+  char c = 0;
+  while (pid_ > 0 && ::poll(&wait, 1, 20000) == 1 && ::read(ready[0], &c, 1) == 1 && c != '\n') {
+    number += c;
+  }
+  ::close(ready[0]);
+  if (!number.empty()) name_ = ":" + number;
+  EXPECT_FALSE(name_.empty()) << "Xvfb did not start";
+}
+
+VirtualXServer::~VirtualXServer() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  if (!waitUntil([&] { return ::waitpid(pid_, nullptr, WNOHANG) == pid_; }, 10s)) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
 }
 
 Display* openDisplay() {

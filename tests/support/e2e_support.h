@@ -55,6 +55,38 @@ class Process {
   std::optional<int> status_;
 };
 
+// Runs a program to its end (killed after `limit`) with stdout and stderr into `output`; its exit
+// status (128 + signal when killed), nothing when it could not start or had to be killed.
+std::optional<int> runCommand(const std::filesystem::path& program,
+                              const std::vector<std::string>& args, std::string* output = nullptr,
+                              std::chrono::milliseconds limit = 120s);
+
+// A command run as an ordinary user (nobody, through runuser, when the test runs as root; else
+// the test's own user) with `variables` ("NAME=value") added to the environment.
+struct CommandLine {
+  std::filesystem::path program;
+  std::vector<std::string> args;
+};
+CommandLine asOrdinaryUser(const std::vector<std::string>& variables,
+                           const std::vector<std::string>& command);
+// A folder that the ordinary user of asOrdinaryUser owns (made when missing).
+void makeOrdinaryUsersFolder(const std::filesystem::path& folder);
+
+// A virtual X server of the test's own with one screen per entry of `screens` ("1024x768x24"),
+// stopped with the object. DISPLAY is not changed; name() is ":N", empty when it did not start.
+class VirtualXServer {
+ public:
+  explicit VirtualXServer(const std::vector<std::string>& screens);
+  ~VirtualXServer();
+  VirtualXServer(const VirtualXServer&) = delete;
+  VirtualXServer& operator=(const VirtualXServer&) = delete;
+  const std::string& name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
 // A connection of the test's own that ignores X errors: windows come and go while it looks.
 Display* openDisplay();
 // Any window with this title in _NET_WM_NAME or WM_NAME, anywhere in the tree; with viewable,

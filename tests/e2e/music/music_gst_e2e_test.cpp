@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "host/music/gst_runtime_gst.h"
 #include "host/music/looping_sound_player_gst.h"
 #include "host/music/quorvane_bgm.h"
 #include "tests/e2e/music/music_on_gstreamer.h"
@@ -57,6 +58,40 @@ TEST_F(MusicOnGstreamer, WavLoopsWithoutAGapUntilStopped) {
   std::size_t mismatches = 0;
   for (std::size_t i = 0; i < sound.size() * 3; ++i) mismatches += samples[i] != sound[i % 44000];
   EXPECT_EQ(mismatches, 0u) << "three passes heard back to back, sample for sample";
+}
+
+// A replacement output given for diagnosis is where every sound goes, so it counts as the one
+// output, also on a machine without sound hardware; one that does not parse is not used, and
+// the system's own outputs count as ever.
+TEST_F(MusicOnGstreamer, AReplacementOutputCountsAsTheOneAudioOutput) {
+  const std::string replacement = ::getenv("PELLARIN_AUDIO_SINK");
+  ::unsetenv("PELLARIN_AUDIO_SINK");
+  const std::int32_t system = countAudioOutputs();
+  const struct {
+    const char* sink;
+    std::int32_t outputs;
+  } cases[] = {
+      {replacement.c_str(), 1},
+      {"fakesink sync=true", 1},
+      {"no-such-element-anywhere", system},
+      {"", system},
+  };
+  for (const auto& c : cases) {
+    ::setenv("PELLARIN_AUDIO_SINK", c.sink, 1);
+    EXPECT_EQ(countAudioOutputs(), c.outputs) << "PELLARIN_AUDIO_SINK=\"" << c.sink << '"';
+  }
+  ::setenv("PELLARIN_AUDIO_SINK", replacement.c_str(), 1);
+}
+
+TEST_F(MusicOnGstreamer, AWavSettingPlaysIntoTheReplacementOutput) {
+  Quorvane_B::musicFile = (folder / "loop.wav").string();
+  ASSERT_TRUE(
+      runPipeline("audiotestsrc num-buffers=22 samplesperbuffer=1000 ! "
+                  "audio/x-raw,format=S16LE,rate=44100,channels=2 ! wavenc ! filesink location=\"" +
+                  Quorvane_B::musicFile + "\""));
+  BGM::startWav();
+  EXPECT_TRUE(waitUntil([&] { return heard() > kSamplesPerSecond; }, 20s)) << "nothing heard";
+  BGM::stopWav();
 }
 
 }  // namespace
