@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/debug_output.h"
+
 namespace pellarin {
 
 bool debugLogEnabled() {
@@ -16,14 +18,13 @@ bool debugLogEnabled() {
 }
 
 void debugLog(const char* format, ...) {
-  if (!debugLogEnabled()) return;
+  if (!debug_output::wanted()) return;
   char buffer[1024];
   va_list args;
   va_start(args, format);
   std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
-  std::fputs(buffer, stderr);
-  std::fflush(stderr);
+  debug_output::write(buffer);
 }
 
 }  // namespace pellarin

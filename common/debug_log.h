@@ -1,5 +1,6 @@
 #pragma once
-// The one debug channel of both programs: silent for the user, on stderr when PELLARIN_DEBUG=1.
+// The one debug channel of both programs: silent for the user; on stderr when PELLARIN_DEBUG=1,
+// and on Windows in the debugger output as well (debug_output_win32.cpp).
 
 namespace pellarin {
 

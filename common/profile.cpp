@@ -8,6 +8,7 @@
 #include "common/ascii_text.h"
 #include "common/debug_log.h"
 #include "common/file_access.h"
+#include "common/path_text.h"
 #include "common/text_encoding.h"
 
 namespace pellarin {
@@ -202,7 +203,7 @@ std::optional<std::string> readText(const std::filesystem::path& file) {
   file_access::FileBytes content = file_access::readRegularFile(file);
   if (content.outcome != file_access::ReadOutcome::Read) return std::nullopt;
   if (isUtf16(content.bytes)) {
-    debugLog("profile: %s holds UTF-16 text; not read\n", file.string().c_str());
+    debugLog("profile: %s holds UTF-16 text; not read\n", pathText(file).c_str());
     return std::nullopt;
   }
   return std::move(content.bytes);
@@ -265,7 +266,7 @@ std::optional<std::filesystem::path> writeTarget(const std::filesystem::path& fi
     case file_access::EntryKind::Other:  // refused by the read that follows
       return file;
     case file_access::EntryKind::Unknown:
-      debugLog("profile: cannot look at %s\n", file.string().c_str());
+      debugLog("profile: cannot look at %s\n", pathText(file).c_str());
       return std::nullopt;
     case file_access::EntryKind::Link:
       break;
@@ -273,11 +274,11 @@ std::optional<std::filesystem::path> writeTarget(const std::filesystem::path& fi
   const std::optional<std::filesystem::path> target = file_access::resolvedPath(file);
   const std::optional<std::filesystem::path> folder = file_access::resolvedPath(folderOf(file));
   if (!target || !folder) {
-    debugLog("profile: link %s leads nowhere; not written\n", file.string().c_str());
+    debugLog("profile: link %s leads nowhere; not written\n", pathText(file).c_str());
     return std::nullopt;
   }
   if (target->parent_path() != *folder) {
-    debugLog("profile: link %s leads out of its folder; not written\n", file.string().c_str());
+    debugLog("profile: link %s leads out of its folder; not written\n", pathText(file).c_str());
     return std::nullopt;
   }
   return target;
@@ -287,7 +288,7 @@ std::optional<std::filesystem::path> writeTarget(const std::filesystem::path& fi
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
 std::string temporaryPrefix(const std::filesystem::path& target) {
-  return "." + target.filename().string() + ".";
+  return "." + pathText(target.filename()) + ".";
 }
 
 // Temporary files that writes to the same file left when they were killed half-way; without
@@ -296,7 +297,7 @@ void removeAbandonedTemporaries(const std::filesystem::path& folder, std::string
   std::error_code error;
   std::filesystem::directory_iterator entry(folder, error);
   for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
+    const std::string name = pathText(entry->path().filename());
     if (name.size() > prefix.size() + kTemporarySuffix.size() && name.starts_with(prefix) &&
         name.ends_with(kTemporarySuffix)) {
       file_access::removeIfAbandoned(entry->path());
@@ -377,14 +378,14 @@ int readProfileInt(std::string_view section, std::string_view key, int defaultVa
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         const std::filesystem::path& file) {
   if (holdsLineBreakOrNul(section) || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value)) {
-    debugLog("profile: line break or NUL refused in a write to %s\n", file.string().c_str());
+    debugLog("profile: line break or NUL refused in a write to %s\n", pathText(file).c_str());
     return false;
   }
   section = normaliseName(section);
   key = normaliseName(key);
   if (!isStorableSection(section) || !isStorableKey(key)) {
     debugLog("profile: name that cannot be stored refused in a write to %s\n",
-             file.string().c_str());
+             pathText(file).c_str());
     return false;
   }
 
@@ -395,12 +396,12 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
   if (content.outcome == file_access::ReadOutcome::Failed) return false;
   const bool exists = content.outcome == file_access::ReadOutcome::Read;
   if (exists && isUtf16(content.bytes)) {
-    debugLog("profile: %s holds UTF-16 text; not written\n", target->string().c_str());
+    debugLog("profile: %s holds UTF-16 text; not written\n", pathText(*target).c_str());
     return false;
   }
   // A file we may not write stays as it is, even though its folder would let us replace it.
   if (exists && !file_access::mayWrite(*target)) {
-    debugLog("profile: %s is read-only\n", target->string().c_str());
+    debugLog("profile: %s is read-only\n", pathText(*target).c_str());
     return false;
   }
 

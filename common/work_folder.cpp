@@ -1,6 +1,7 @@
 #include "common/work_folder.h"
 
 #include "common/debug_log.h"
+#include "common/path_text.h"
 #include "common/system_names.h"
 #include "common/work_folder_platform.h"
 
@@ -45,7 +46,7 @@ std::optional<std::filesystem::path> openWorkFolder(WorkFolderUse use) {
     facts = work_folder_platform::inspectFolder(folder);
   }
   if (const char* reason = refusal(facts)) {
-    debugLog("work folder: %s %s; nothing is read or written there\n", folder.string().c_str(),
+    debugLog("work folder: %s %s; nothing is read or written there\n", pathText(folder).c_str(),
              reason);
     return std::nullopt;
   }

@@ -1,8 +1,6 @@
 #include "host/core/bitmap_file.h"
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace pellarin {
@@ -21,10 +19,6 @@ void putLe32(std::uint8_t* out, std::uint32_t value) {
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -69,24 +63,6 @@ std::vector<std::uint8_t> bitmapFileBytes(const PictureView& picture) {
   }
 
   return bytes;
-}
-
-bool writeBitmapFile(const std::filesystem::path& path, const PictureView& picture) {
-  const std::vector<std::uint8_t> bytes = bitmapFileBytes(picture);
-  if (bytes.empty()) return false;
-  bool written = false;
-  {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-              std::fflush(file.get()) == 0;
-    written = (std::fclose(file.release()) == 0) && written;
-  }
-  if (!written) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  return written;
 }
 
 }  // namespace pellarin

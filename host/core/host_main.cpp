@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/debug_log.h"
+#include "common/path_text.h"
 #include "common/system_names.h"
 #include "common/work_folder.h"
 #include "host/core/basic_numbers.h"
@@ -35,7 +36,7 @@ const char* prepare(const MainServices& services) {
   loadSettings();
   for (const Companion& companion : kCompanions) {
     const std::filesystem::path path = services.programFolder / companion.fileName;
-    if (!fileExists(path.string())) return companion.missingMessage;
+    if (!fileExists(pathText(path))) return companion.missingMessage;
   }
   return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/path_text.h"
 #include "common/profile.h"
 #include "common/system_names.h"
 #include "common/text_encoding.h"
@@ -82,7 +83,7 @@ void loadSettings() {
     if (musicKind == 2) musicKind = 0;
   }
 
-  musicFolder = musicFile.empty() ? programFolder().string() : folderOfPath(musicFile);
+  musicFolder = musicFile.empty() ? pathText(programFolder()) : folderOfPath(musicFile);
 }
 
 bool fileExists(std::string_view path) {

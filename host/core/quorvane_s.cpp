@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <random>
 
 #include "common/ascii_text.h"
@@ -11,6 +10,7 @@
 #include "host/core/bitmap_file.h"
 #include "host/core/file_system.h"
 #include "host/core/host_texts.h"
+#include "host/core/local_time.h"
 #include "host/core/quorvane_b.h"
 
 namespace pellarin {
@@ -19,13 +19,7 @@ namespace {
 
 // A generator seeded with the seconds since midnight, local time.
 std::function<double()> clockSeededRandom() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  const auto sinceMidnight =
-      static_cast<unsigned>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
-  auto generator = std::make_shared<std::mt19937>(sinceMidnight);
+  auto generator = std::make_shared<std::mt19937>(secondsSinceLocalMidnight());
   return [generator] { return std::generate_canonical<double, 32>(*generator); };
 }
 

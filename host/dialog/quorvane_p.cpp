@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/debug_log.h"
+#include "common/path_text.h"
 #include "common/system_names.h"
 #include "host/core/basic_numbers.h"
 #include "host/core/quorvane_b.h"
@@ -107,7 +108,8 @@ void Quorvane_P::Pic_m_Click(int /*index*/) {
   // programs.
   const std::optional<std::filesystem::path> readme = findReadme(services_.programFolder);
   if (!readme) {
-    debugLog("dialog: no README for the programs in %s\n", services_.programFolder.c_str());
+    debugLog("dialog: no README for the programs in %s\n",
+             pathText(services_.programFolder).c_str());
     return;
   }
   services_.view.setBusyPointer(true);

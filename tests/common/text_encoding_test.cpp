@@ -21,6 +21,7 @@ TEST(TextEncoding, KeyNamesRoundTripThroughTheirCodePage932Bytes) {
 
 TEST(TextEncoding, RefusesWhatCannotBeConverted) {
   EXPECT_EQ(utf8ToCp932("snow \xE2\x98\x83"), std::nullopt);  // U+2603 has no form
+  EXPECT_EQ(utf8ToCp932("caf\xC3\xA9"), std::nullopt);        // nor U+00E9, not even as "e"
   EXPECT_EQ(utf8ToCp932("bad \xC3"), std::nullopt);           // cut UTF-8 sequence
   EXPECT_EQ(cp932ToUtf8("\x83"), std::nullopt);               // lead byte without trail byte
   EXPECT_EQ(cp932ToUtf8("\x81\x20"), std::nullopt);           // invalid trail byte

@@ -192,7 +192,9 @@ TEST_F(MainTest, ALinkInTheWorkFoldersPlaceIsNeitherReadNorWritten) {
   const std::string settings = "[Settings]\r\nBGM\x8B\xE6\x95\xAA= 1\r\n";
   writeFile(elsewhere / kSettingsFileName, settings);
   std::filesystem::create_directories(workFolder().parent_path());
-  std::filesystem::create_directory_symlink(elsewhere, workFolder());
+  if (!testing::makeFolderLink(workFolder(), elsewhere)) {
+    GTEST_SKIP() << "no links on this system; common_work_folder_test meets planted ones";
+  }
   EXPECT_EQ(run("/S"), MainResult::KeepRunning);
   EXPECT_EQ(fake_.kindAtLoad, 0);
   EXPECT_EQ(Quorvane_B::musicFolder, programFolder().string());

@@ -1,8 +1,6 @@
 #pragma once
 // Helpers shared by the host's tests: a private work folder per test and small file utilities.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,16 +8,16 @@
 
 #include "host/core/quorvane_b.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/test_platform.h"
 
 namespace pellarin::testing {
 
-// Points XDG_CONFIG_HOME and HOME into the test's folder and resets the host's variables.
+// Points the work folder into the test's folder and resets the host's variables.
 class IsolatedHostTest : public TempFolderTest {
  protected:
   void SetUp() override {
     TempFolderTest::SetUp();
-    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-    ::setenv("HOME", (folder_ / "home").c_str(), 1);
+    isolateWorkFolder(folder_);
     Quorvane_B::musicKind = 0;
     Quorvane_B::cdRepeatTrack = 0;
     Quorvane_B::musicFile.clear();

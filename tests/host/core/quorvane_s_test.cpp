@@ -1,179 +1,20 @@
 #include "host/core/quorvane_s.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <map>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "common/system_names.h"
-#include "host/core/host_texts.h"
 #include "host/core/quorvane_b.h"
-#include "host_test_support.h"
-#include "libs/pellarin1/bitmap_reader.h"
+#include "run_mode_fixture.h"
 
 namespace pellarin {
 namespace {
 
 namespace fs = std::filesystem;
-using Log = std::vector<std::string>;
-
-struct FakeTimer final : Timer {
-  explicit FakeTimer(std::function<void()> onTick) : tick(std::move(onTick)) {}
-  void setEnabled(bool enabled) override { on = enabled; }
-  bool enabled() const override { return on; }
-  void fire() {  // as the event loop would: only while enabled
-    if (on) tick();
-  }
-  std::function<void()> tick;
-  bool on = false;
-};
-
-// Every seam of run mode in one double that logs each call that changes something, in order.
-struct FakeSeams final : WindowFinder,
-                         PointerControl,
-                         PictureConverter,
-                         ProcessLauncher,
-                         MusicPlayer,
-                         MusicLock,
-                         TimerService,
-                         ProgramEnd {
-  bool windowWithTitleExists(std::string_view title) override {
-    log.push_back("find " + std::string(title));
-    return rendererWindow;
-  }
-  bool windowWithTitleExistsInside(WindowId ancestor, std::string_view title) override {
-    log.push_back("find " + std::string(title) + " in " + std::to_string(ancestor));
-    return rendererWindowInside;
-  }
-  bool windowExists(WindowId) override { return true; }
-  WindowId rootWindow() override { return 1; }
-  std::int32_t showCursor(bool show) override {
-    log.push_back(show ? "showCursor true" : "showCursor false");
-    return show ? 0 : -1;
-  }
-  // Records the conversion and what the bitmap was at that moment.
-  bool convertBmpToJpg(const fs::path& bitmap, const fs::path& jpeg) override {
-    log.push_back("convert " + jpeg.string());
-    bitmapPath = bitmap;
-    struct stat info {};
-    bitmapMode = ::lstat(bitmap.c_str(), &info) == 0 ? static_cast<int>(info.st_mode) : -1;
-    const std::string bytes = testing::readFile(bitmap);
-    decoded =
-        decodeBitmap(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    return convertWorks;
-  }
-  bool start(const fs::path& program, const std::vector<std::string>& arguments) override {
-    std::string entry = "start " + program.string();
-    for (const std::string& argument : arguments) entry += ' ' + argument;
-    log.push_back(entry);
-    return startWorks;
-  }
-  bool startedProcessRunning() override { return running; }
-  void endStartedProcess(std::chrono::milliseconds ownEnd,
-                         std::chrono::milliseconds asked) override {
-    log.push_back("endRenderer " + std::to_string(ownEnd.count()) + " " +
-                  std::to_string(asked.count()));
-  }
-  void openCdAudio() override { log.push_back("openCdAudio"); }
-  void pollCdAudio() override { log.push_back("pollCdAudio"); }
-  bool cdPollActive() override { return pollActive; }
-  void stopCdAudio() override { log.push_back("stopCdAudio"); }
-  void startMp3() override { log.push_back("startMp3"); }
-  void repeatMp3() override { log.push_back("repeatMp3"); }
-  void stopMp3() override { log.push_back("stopMp3"); }
-  void startWav() override { log.push_back("startWav"); }
-  void stopWav() override { log.push_back("stopWav"); }
-  bool tryAcquire() override {
-    ++lockTries;
-    lockHeld = lockHeld || lockFree;
-    return lockHeld;
-  }
-  void release() override {
-    log.push_back("releaseLock");
-    lockHeld = false;
-  }
-  std::unique_ptr<Timer> createTimer(std::chrono::milliseconds interval,
-                                     std::function<void()> tick) override {
-    auto timer = std::make_unique<FakeTimer>(std::move(tick));
-    byInterval[interval.count()] = timer.get();
-    return timer;
-  }
-  void endProgram() override { log.push_back("end"); }
-
-  Log log;
-  std::optional<DecodedBitmap> decoded;
-  fs::path bitmapPath;
-  int bitmapMode = -1;
-  std::map<long, FakeTimer*> byInterval;
-  bool rendererWindow = false, rendererWindowInside = false, startWorks = true, running = false,
-       pollActive = true, convertWorks = true, lockFree = true, lockHeld = false;
-  int lockTries = 0;
-};
-
-std::vector<std::uint8_t> solid(int pixels, std::array<std::uint8_t, 3> rgb) {
-  std::vector<std::uint8_t> bytes;
-  while (pixels-- > 0) bytes.insert(bytes.end(), rgb.begin(), rgb.end());
-  return bytes;
-}
-
-class RunModeTest : public testing::IsolatedHostTest {
- protected:
-  void SetUp() override {
-    IsolatedHostTest::SetUp();
-    programFolder_ = root() / "program";
-    workFolder_ = root() / "work";
-    fs::create_directories(programFolder_);
-    fs::create_directories(workFolder_);
-  }
-
-  // A fresh form and doubles, loaded with a random number that picks `index`; the log then
-  // holds only what comes after the load.
-  void loadForm(int index = 0, bool pointerHidden = true, double random = -1) {
-    RunModeOptions options;
-    options.pointerHiddenAtStart = pointerHidden;
-    loadForm(options, index, random);
-  }
-  void loadForm(const RunModeOptions& options, int index = 0, double random = -1) {
-    form_.reset();
-    fake_ = setup_;
-    random_ = random >= 0 ? random : (index + 0.5) / 3.0;
-    FakeSeams& f = fake_;
-    services_ = std::make_unique<RunModeServices>(
-        RunModeServices{f, f, f, f, f, f, f, f, programFolder_, workFolder_,
-                        workFolder_ / "Pellarin.dat", [this] { return random_; }});
-    form_ = std::make_unique<Quorvane_S>(
-        *services_,
-        std::array<PictureView, 3>{PictureView{4, 2, pictures_[0]}, PictureView{3, 3, pictures_[1]},
-                                   PictureView{1, 5, pictures_[2]}},
-        options);
-    form_->load();
-    loadLog_ = fake_.log;
-    fake_.log.clear();
-  }
-  FakeTimer& mp3Timer() { return *fake_.byInterval.at(1000); }
-  FakeTimer& cdTimer() { return *fake_.byInterval.at(200); }
-  FakeTimer& watchTimer() { return *fake_.byInterval.at(500); }
-  std::string renderer() const { return "start " + (programFolder_ / kRendererFileName).string(); }
-  std::string convert() const { return "convert " + (workFolder_ / "Pellarin.dat").string(); }
-  long entries(const fs::path& folder) const {
-    return std::distance(fs::directory_iterator(folder), {});
-  }
-
-  std::array<std::vector<std::uint8_t>, 3> pictures_ = {
-      solid(8, {255, 0, 0}), solid(9, {0, 255, 0}), solid(5, {0, 0, 255})};
-  fs::path programFolder_, workFolder_;
-  double random_ = 0;
-  FakeSeams setup_, fake_;  // fake_ starts as a copy of setup_ at each load
-  std::unique_ptr<RunModeServices> services_;
-  std::unique_ptr<Quorvane_S> form_;
-  Log loadLog_;
-};
+using testing::Log;
+using testing::RunModeTest;
 
 TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins) {
   Quorvane_B::musicKind = 1;
@@ -198,47 +39,6 @@ TEST_F(RunModeTest, HandsThePictureOverBeforeTheRendererStartsAndTheMusicBegins)
   loadForm();
   EXPECT_FALSE(fake_.decoded.has_value());
   EXPECT_EQ(loadLog_, (Log{renderer()}));
-}
-
-// Every user of an installed copy: the program folder belongs to root, the work folder is the
-// user's. The bitmap is the user's own new file there, gone again whatever the conversion did.
-TEST_F(RunModeTest, TheBitmapIsAPrivateFileOfTheWorkFolderGoneAfterUse) {
-  constexpr uid_t kNobody = 65534;
-  ASSERT_EQ(::chmod(root().c_str(), 0755), 0);
-  ASSERT_EQ(::chown(workFolder_.c_str(), kNobody, kNobody), 0);
-  writeFile(workFolder_ / "Dumy.bmp", "stale");  // as a killed run of an older copy left it
-  int report[2];
-  ASSERT_EQ(::pipe(report), 0);
-  const pid_t child = ::fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
-    std::string seen;
-    for (const bool converts : {true, false}) {
-      setup_.convertWorks = converts;
-      loadForm(2);
-      const std::string name = fake_.bitmapPath.filename().string();
-      seen += fake_.bitmapPath.parent_path() == workFolder_ ? "work " : "elsewhere ";
-      seen +=
-          std::regex_match(name, std::regex(R"(Dumy-[A-Za-z0-9]{6}\.bmp)")) ? "Dumy-*.bmp" : name;
-      seen += ' ' + std::to_string(fake_.bitmapMode) + ' ';
-      seen += fake_.decoded && fake_.decoded->rgb == pictures_[2] ? "picture " : "no-picture ";
-      seen += fs::exists(fake_.bitmapPath) ? "left; " : "gone; ";
-    }
-    ::_exit(::write(report[1], seen.data(), seen.size()) == static_cast<ssize_t>(seen.size()) ? 0
-                                                                                              : 1);
-  }
-  ::close(report[1]);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  char buffer[512] = {};
-  const ssize_t got = ::read(report[0], buffer, sizeof buffer - 1);
-  ::close(report[0]);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  const std::string once = "work Dumy-*.bmp " + std::to_string(S_IFREG | 0600) + " picture gone; ";
-  EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0), once + once);
-  EXPECT_EQ(entries(workFolder_), 1);  // the stale file alone, untouched
-  EXPECT_EQ(testing::readFile(workFolder_ / "Dumy.bmp"), "stale");
 }
 
 TEST_F(RunModeTest, MusicFollowsTheKindAndTheFileEndingInAnyCase) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <stdexcept>
 
 #include "libs/support/jpeg_codec.h"
@@ -11,22 +10,6 @@
 namespace pellarin::testing {
 
 namespace fs = std::filesystem;
-
-void LibTestFolder::SetUp() {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
-    const fs::path candidate =
-        fs::temp_directory_path() / ("pellarin-libs-" + std::to_string(random()));
-    if (fs::create_directory(candidate)) folder_ = candidate;
-  }
-  ASSERT_FALSE(folder_.empty()) << "no temporary folder";
-  fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::replace);
-}
-
-void LibTestFolder::TearDown() {
-  std::error_code ignored;
-  fs::remove_all(folder_, ignored);
-}
 
 std::string LibTestFolder::put(const std::string& name, const Bytes& bytes) const {
   writeBytes(path(name), bytes);

@@ -13,23 +13,19 @@
 #include <vector>
 
 #include "libs/kveld/kveld.h"
+#include "tests/common/temp_folder.h"
 
 namespace pellarin::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fresh folder for each test in the system's temporary folder, removed afterwards.
-class LibTestFolder : public ::testing::Test {
+// The shared test folder, with the libraries' byte-vector helpers.
+class LibTestFolder : public TempFolderTest {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  std::filesystem::path path(const std::string& name) const { return folder_ / name; }
   // Writes `bytes` as the file `name` in the folder; its path as 8-bit text.
   std::string put(const std::string& name, const Bytes& bytes) const;
   // Names in the folder, sorted.
   std::vector<std::string> entries() const;
-
-  std::filesystem::path folder_;
 };
 
 Bytes readBytes(const std::filesystem::path& file);

@@ -14,6 +14,7 @@
 #include "renderer/shell/renderer_shell.h"
 #include "renderer/shell/renderer_state.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/test_platform.h"
 
 namespace pellarin {
 
@@ -318,7 +319,7 @@ TEST_F(ShellTest, AGivenWindowGetsAChildThatLeavesThePointerAlone) {
 class ScreenSizeTest : public pellarin::testing::TempFolderTest {};
 
 TEST_F(ScreenSizeTest, ASideBelowOnePixelTakesTheDefault) {
-  ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+  pellarin::testing::isolateWorkFolder(folder_);
   ASSERT_TRUE(createWorkFolder());
   const struct {
     const char* file;  // settings file contents; nullptr for no file
