@@ -61,6 +61,13 @@ void pump(DWORD milliseconds) {
   } while (static_cast<LONG>(end - ::GetTickCount()) > 0);
 }
 
+// Dispatches messages until done() holds, for 10 s at most; done()'s final answer.
+template <typename Done>
+bool pumpUntil(Done done) {
+  for (int i = 0; i < 500 && !done(); ++i) pump(20);
+  return done();
+}
+
 // Written whole, into the file named by an environment variable.
 void report(const char* variable, const std::string& text) {
   const fs::path file = std::getenv(variable);
@@ -68,19 +75,20 @@ void report(const char* variable, const std::string& text) {
   fs::rename(file.string() + ".part", file);
 }
 
-// A started renderer's part: reports how it was started (PELLARIN_TEST_REPORT), then for "own"
-// ends by itself, for "window" opens a window that WM_CLOSE ends, for "stubborn" one that
-// ignores it.
+// A started renderer's part: for "window" opens a window that WM_CLOSE ends, for "stubborn"
+// one that ignores it; then reports how it was started (PELLARIN_TEST_REPORT); for "own" it
+// then ends by itself.
 int actRenderer(const std::string& argument) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   ::GetStartupInfoW(&startup);
   const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : -1;
-  report("PELLARIN_TEST_REPORT", "show=" + std::to_string(show) + " [" + argument + "]");
   const std::string mode = argument.substr(0, argument.find(' '));
+  const HWND window = mode == "own" ? nullptr
+                                    : ::CreateWindowExW(0, L"Static", L"renderer", WS_POPUP, 0, 0,
+                                                        10, 10, nullptr, nullptr, nullptr, nullptr);
+  report("PELLARIN_TEST_REPORT", "show=" + std::to_string(show) + " [" + argument + "]");
   if (mode == "own") return 0;
-  const HWND window = ::CreateWindowExW(0, L"Static", L"renderer", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                        nullptr, nullptr, nullptr);
   if (mode == "stubborn") {
     // Its window never answers; the process waits for ever.
     ::Sleep(INFINITE);
@@ -189,21 +197,6 @@ TEST_F(Win32AdaptersTest, WindowsAreFoundByTitleAcrossProcessesAndCodePages) {
   EXPECT_FALSE(finder.windowWithTitleExists("Quorvane_Mai"));
   other->kill();
   EXPECT_FALSE(finder.windowWithTitleExists("Quorvane_Main"));
-
-  const HWND parent = ::CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                        nullptr, nullptr);
-  const HWND child =
-      ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 5, 5, parent, nullptr, nullptr, nullptr);
-  ::CreateWindowExW(0, L"Static", L"Quorvane_VC", WS_CHILD, 0, 0, 2, 2, child, nullptr, nullptr,
-                    nullptr);
-  const auto id = [](HWND window) { return reinterpret_cast<std::uintptr_t>(window); };
-  EXPECT_TRUE(finder.windowWithTitleExistsInside(id(parent), "Quorvane_VC"));
-  EXPECT_FALSE(finder.windowWithTitleExistsInside(id(parent), "Quorvane_Main"));
-  EXPECT_TRUE(finder.windowExists(id(parent)));
-  ::DestroyWindow(parent);
-  EXPECT_FALSE(finder.windowExists(id(parent)));
-  EXPECT_FALSE(finder.windowWithTitleExistsInside(id(parent), "Quorvane_VC"));
-  EXPECT_FALSE(finder.windowExists(0));
 }
 
 TEST_F(Win32AdaptersTest, TimersTickThroughTheMessageLoopWhileEnabled) {
@@ -223,17 +216,15 @@ TEST_F(Win32AdaptersTest, TimersTickThroughTheMessageLoopWhileEnabled) {
   a->setEnabled(true);
   b->setEnabled(true);
   EXPECT_EQ(ticksA, 0) << "never inside setEnabled";
-  pump(400);
+  EXPECT_TRUE(pumpUntil([&] { return ticksB >= 5; })) << "the other timer runs on";
   EXPECT_EQ(ticksA, 3);
   EXPECT_FALSE(a->enabled());
-  EXPECT_GE(ticksB, 4) << "the other timer runs on";
   b.reset();  // a timer that goes stops
   pump(100);
 
   // On again, for a timer that switched itself off.
   a->setEnabled(true);
-  pump(200);
-  EXPECT_GT(ticksA, 3);
+  EXPECT_TRUE(pumpUntil([&] { return ticksA > 3; }));
   a->setEnabled(false);
   const int stopped = ticksA;
   pump(200);
@@ -280,12 +271,11 @@ TEST_F(Win32AdaptersTest, TheRendererStartsAndEndsAsTheHostAsks) {
     const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                                          launcher.startedProcess());
     ASSERT_NE(process, nullptr);
-    if (expected.exitCode == 0 && expected.atLeast == 0ms) {
+    if (expected.atLeast == 0ms) {
       ::WaitForSingleObject(process, 10000);
       EXPECT_FALSE(launcher.startedProcessRunning());
     } else {
-      pump(300);  // its window is up
-      EXPECT_TRUE(launcher.startedProcessRunning());
+      EXPECT_TRUE(launcher.startedProcessRunning());  // its window is up
     }
     const auto started = std::chrono::steady_clock::now();
     launcher.endStartedProcess(300ms, 300ms);
