@@ -192,14 +192,18 @@ TEST_F(HostUnderWineTest, RunModeHandsOverStartsTheRendererAndEndsAfterEscape) {
   EXPECT_TRUE(host->running());
 
   pressKeyIn(renderer, XK_Escape);
-  ASSERT_TRUE(waitUntil([&] { return findWindow(display_, "Quorvane_VC", true) == 0; }, 10s));
-  const auto rendererGone = Clock::now();
+  const auto escape = Clock::now();
   EXPECT_EQ(host->waitForExit(10s), 0);
-  const double toExit = std::chrono::duration<double>(Clock::now() - rendererGone).count();
-  std::printf("[ figures  ] renderer window gone to host exit %.3f s\n", toExit);
-  // The watch looks every 500 ms; the bound leaves room for a loaded machine and still fails
-  // when the host only ends by some other way than its watch.
-  EXPECT_LT(toExit, 4.0);
+  const double toExit = std::chrono::duration<double>(Clock::now() - escape).count();
+  std::printf("[ figures  ] Escape to host exit %.3f s\n", toExit);
+  // The watch looks every 500 ms, and Wine without a window manager keeps a destroyed window
+  // for about 2 s more; the bound leaves room for a loaded machine and still fails when the
+  // host only ends by some other way than its watch.
+  EXPECT_LT(toExit, 6.0);
+  // The renderer had ended by itself: the host never had to ask it.
+  EXPECT_EQ(readFile(folder_ / "host.log").find("renderer"), std::string::npos)
+      << readFile(folder_ / "host.log");
+  EXPECT_TRUE(waitUntil([&] { return findWindow(display_, "Quorvane_VC", true) == 0; }, 10s));
 }
 
 TEST_F(HostUnderWineTest, PreviewsLiveInTheirGivenWindowsUntilTheyAreDestroyed) {
