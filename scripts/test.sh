@@ -25,7 +25,8 @@ started=$SECONDS
 cmake --preset windows -DPELLARIN_WERROR=ON >/dev/null
 cmake --build --preset windows
 built=$SECONDS
-echo "=== windows tests (under Wine, in a fresh prefix) ==="
-# No test of this build needs a display yet; none may land on the caller's desktop either.
+echo "=== windows tests (under Wine, in fresh prefixes) ==="
+# None may land on the caller's desktop: the renderer's end-to-end test brings its own virtual X
+# server (and a Wine prefix booted on it), the others need no display.
 env -u DISPLAY ctest --preset windows
 echo "windows: build $((built - started)) s, tests $((SECONDS - built)) s"
