@@ -5,7 +5,6 @@
 #include "tests/support/wine_support.h"  // first: gtest before Xlib
 
 #include <X11/Xatom.h>
-#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <stdlib.h>
 
@@ -179,13 +178,6 @@ class RendererUnderWine : public TempFolderTest {
     pressKey(display_, symbol);
     sendKey(display_, XK_Alt_L, false);
   }
-  bool pointerBlank() {
-    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
-    bool blank = true;
-    for (int i = 0; i < cursor->width * cursor->height; ++i) blank &= cursor->pixels[i] >> 24 == 0;
-    XFree(cursor);
-    return blank;
-  }
 
   Display* display_ = nullptr;
   fs::path workFolder_;
@@ -214,7 +206,7 @@ TEST_F(RendererUnderWine, SizeComesFromTheSettingsFileAndEveryEndingExitsWithZer
     start();
     EXPECT_EQ(std::make_tuple(attributes_.x, attributes_.y, attributes_.width, attributes_.height),
               std::make_tuple(0, 0, c.expectedWidth, c.expectedHeight));
-    EXPECT_TRUE(pointerBlank()) << "the pointer is hidden over the window";
+    EXPECT_TRUE(pointerBlank(display_)) << "the pointer is hidden over the window";
     switch (c.ending) {
       case Ending::Escape:
         tap(XK_Escape);
