@@ -2,7 +2,7 @@
 // can do or see. Each role reports through files that the test on the Linux side reads.
 //   test_window parent <report>   a shown window for the preview to live in; writes its number
 //                                 to <report>; when <report>.destroy appears, writes what lies
-//                                 inside it (once there is something, within 20 s) to
+//                                 inside it (once a child shows, within 20 s) to
 //                                 <report>.children and destroys it: the number of
 //                                 children, then of the first one its size, whether it is a
 //                                 shown child window, its title and its process (another one's
@@ -60,8 +60,12 @@ int parent(const fs::path& file) {
   report(file, std::to_string(reinterpret_cast<std::uintptr_t>(window)) + "\n");
   const fs::path destroy = file.string() + ".destroy";
   while (!fs::exists(destroy)) pumpFor(50);
-  // A preview that is still starting gets its time.
-  for (int i = 0; i < 400 && ::GetWindow(window, GW_CHILD) == nullptr; ++i) pumpFor(50);
+  // A preview that is still starting gets its time: its window is made first and shown after.
+  const auto shownChild = [&] {
+    const HWND child = ::GetWindow(window, GW_CHILD);
+    return child != nullptr && ::IsWindowVisible(child);
+  };
+  for (int i = 0; i < 400 && !shownChild(); ++i) pumpFor(50);
   int count = 0;
   std::string first;
   for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
