@@ -65,4 +65,14 @@ std::optional<std::string> cp932ToUtf8(std::string_view cp932) {
   return convert(cp932, "UTF-8", "CP932");
 }
 
+// Paths and texts are bytes here, UTF-8 by convention: what is not UTF-8 stays as it is, as the
+// file system keeps it.
+std::optional<std::string> utf8ToSystemCodePage(std::string_view utf8) {
+  return std::string(utf8);
+}
+
+std::optional<std::string> systemCodePageToUtf8(std::string_view text) {
+  return std::string(text);
+}
+
 }  // namespace pellarin

@@ -1,10 +1,12 @@
-// Code page 932 conversion through the system's own tables (MultiByteToWideChar and
-// WideCharToMultiByte), by way of UTF-16.
+// Code page 932 and ANSI code page conversion through the system's own tables
+// (MultiByteToWideChar and WideCharToMultiByte), by way of UTF-16; and UTF-16 itself for the
+// wide calls (win32_text.h).
 #include <windows.h>
 
 #include <climits>
 
 #include "common/text_encoding.h"
+#include "common/win32_text.h"
 
 namespace pellarin {
 
@@ -68,6 +70,35 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8) {
 
 std::optional<std::string> cp932ToUtf8(std::string_view cp932) {
   return convert(cp932, kCodePage932, CP_UTF8);
+}
+
+std::optional<std::string> utf8ToSystemCodePage(std::string_view utf8) {
+  return convert(utf8, CP_UTF8, CP_ACP);
+}
+
+std::optional<std::string> systemCodePageToUtf8(std::string_view text) {
+  return convert(text, CP_ACP, CP_UTF8);
+}
+
+std::wstring wideText(std::string_view utf8) {
+  if (utf8.empty() || utf8.size() > INT_MAX) return std::wstring();
+  const int length = static_cast<int>(utf8.size());
+  const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+  if (needed <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), needed);
+  return wide;
+}
+
+std::string utf8Text(std::wstring_view wide) {
+  if (wide.empty() || wide.size() > INT_MAX) return std::string();
+  const int length = static_cast<int>(wide.size());
+  const int needed =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(needed), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), needed, nullptr, nullptr);
+  return text;
 }
 
 }  // namespace pellarin
