@@ -26,6 +26,7 @@ cmake --preset windows -DPELLARIN_WERROR=ON >/dev/null
 cmake --build --preset windows
 built=$SECONDS
 echo "=== windows tests (under Wine, in a fresh prefix) ==="
-# No test of this build needs a display yet; none may land on the caller's desktop either.
+# Tests that show windows start their own virtual X server; none may land on the caller's
+# desktop.
 env -u DISPLAY ctest --preset windows
 echo "windows: build $((built - started)) s, tests $((SECONDS - built)) s"
