@@ -415,7 +415,9 @@ void QuorvanePViewGtk::showAnimationFrame(int box, int frame) {
 }
 
 void QuorvanePViewGtk::clearAnimationBox(int box) {
-  showAnimationFrame(box, 0);
+  // Nothing is drawn into the boxes at run time: a box keeps showing the last frame it was
+  // given while the other one animates.
+  if (box >= 0 && box <= 1) gtk_widget_queue_draw(boxes_[static_cast<std::size_t>(box)]);
 }
 
 void QuorvanePViewGtk::stopAnimationTimer() {

@@ -214,6 +214,25 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
   EXPECT_EQ(settings(), dialog_screen::savedSettings(1, 7, ""));
 }
 
+TEST_F(DialogEndToEndTest, EachAnimationBoxKeepsItsLastFrameWhileTheOtherAnimates) {
+  auto host = startHost("/C");
+  ASSERT_NE(waitForDialog(), 0u);
+  // Nothing but the box's face inside its edges.
+  auto empty = [&](int box) {
+    const dialog_screen::Area& a = dialog_screen::kAnimationBoxes[box];
+    const std::vector<std::uint32_t> inside =
+        pixels(display_, DefaultRootWindow(display_), originX_ + a.left + 1, originY_ + a.top + 1,
+               a.width - 2, a.height - 2);
+    return std::all_of(inside.begin(), inside.end(),
+                       [](std::uint32_t p) { return p == 0xE0E0E0u; });
+  };
+  EXPECT_TRUE(waitUntil([&] { return !empty(0) && empty(1); }, 10s)) << "the left box goes first";
+  ASSERT_TRUE(waitUntil([&] { return !empty(1); }, 10s)) << "then the right one";
+  EXPECT_FALSE(empty(0)) << "the left box lost its last frame";
+  click(kCancelX, kCancelY);
+  EXPECT_EQ(host->waitForExit(10s), 0);
+}
+
 TEST_F(DialogEndToEndTest, CancelAndTheCloseBoxWriteNothing) {
   fs::create_directories(settingsFile().parent_path());
   const std::string before = "[Settings]\r\n" + kKindKey + "= 1\r\n" + kRepeatKey + "= 12\r\n";
