@@ -78,6 +78,38 @@ else()
 endif()
 find_package(Threads REQUIRED)
 
+# Programs for the build machine in a cross-build (the asset makers, the Linux-side drivers of
+# the end-to-end tests under Wine), compiled by its own C++ compiler in one step. The target is
+# an imported executable under `name`, so custom commands run it by that name as they do on
+# Linux.
+#   pellarin_add_native_program(name SOURCES ... [HEADERS ...] [LINK -l...])
+# HEADERS: the tree's headers the sources include, so that a change rebuilds the program.
+if(PELLARIN_PLATFORM STREQUAL "windows")
+  find_program(PELLARIN_NATIVE_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+endif()
+function(pellarin_add_native_program name)
+  cmake_parse_arguments(arg "" "" "SOURCES;HEADERS;LINK" ${ARGN})
+  set(output ${CMAKE_BINARY_DIR}/native/${name})
+  set(flags -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers
+    -I${CMAKE_SOURCE_DIR})
+  if(PELLARIN_WERROR)
+    list(APPEND flags -Werror)
+  endif()
+  # The stamp ties the rule to its target: a dependency on the program's own path would be
+  # taken for one on the imported target below, and the rule left out.
+  add_custom_command(OUTPUT ${output} ${output}.stamp
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/native
+    COMMAND ${PELLARIN_NATIVE_CXX} ${flags} ${arg_SOURCES} -o ${output} ${arg_LINK}
+    COMMAND ${CMAKE_COMMAND} -E touch ${output}.stamp
+    DEPENDS ${arg_SOURCES} ${arg_HEADERS}
+    COMMENT "Building ${name} for the build machine"
+    VERBATIM)
+  add_custom_target(${name}_native ALL DEPENDS ${output}.stamp)
+  # A command that DEPENDS on the name depends on the program's file, which the rule makes.
+  add_executable(${name} IMPORTED GLOBAL)
+  set_target_properties(${name} PROPERTIES IMPORTED_LOCATION ${output})
+endfunction()
+
 set(PELLARIN_LSAN_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/tests/sanitizer/lsan.supp)
 
 # Registers a GoogleTest program as one CTest test.

@@ -26,7 +26,7 @@ cmake --preset windows -DPELLARIN_WERROR=ON >/dev/null
 cmake --build --preset windows
 built=$SECONDS
 echo "=== windows tests (under Wine, in a fresh prefix) ==="
-# Tests that show windows start their own virtual X server; none may land on the caller's
-# desktop.
+# The Wine tests draw on virtual X servers of their own (scripts/wine-run.sh), never on the
+# caller's desktop.
 env -u DISPLAY ctest --preset windows
 echo "windows: build $((built - started)) s, tests $((SECONDS - built)) s"

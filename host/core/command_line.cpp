@@ -1,5 +1,6 @@
 #include "host/core/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -111,6 +112,20 @@ std::int32_t previewWindowNumber(std::string_view commandLine) {
   const std::optional<double> number = leadingNumber(commandLine.substr(offset));
   if (!number) return 0;
   return roundToInt32(*number).value_or(0);
+}
+
+std::string_view commandLineArguments(std::string_view wholeCommandLine) {
+  std::size_t end = 0;
+  if (wholeCommandLine.starts_with('"')) {
+    // A quoted name runs to the closing mark; blanks inside it belong to it.
+    end = wholeCommandLine.find('"', 1);
+    end = end == std::string_view::npos ? wholeCommandLine.size() : end + 1;
+  } else {
+    end = std::min(wholeCommandLine.find_first_of(" \t"), wholeCommandLine.size());
+  }
+  std::string_view rest = wholeCommandLine.substr(end);
+  while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  return rest;
 }
 
 HostArguments readHostArguments(std::span<const std::string> arguments,

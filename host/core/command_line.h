@@ -22,6 +22,11 @@ char modeLetter(std::string_view commandLine);
 // and rounded halves to even; 0 when there is no number or it does not fit in 32 bits.
 std::int32_t previewWindowNumber(std::string_view commandLine);
 
+// The arguments of a whole command line as the system hands it to a Windows program: the text
+// after the program's name (in quotation marks, or up to the first blank or tab), without the
+// blanks and tabs in front of it. This is the text the mode-letter rule reads there.
+std::string_view commandLineArguments(std::string_view wholeCommandLine);
+
 // How the renderer paces its frames; passed on to it as given.
 struct RendererPacing {
   std::optional<std::uint32_t> delayMicroseconds;  // --delay: from one frame's start to the next

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/debug_log.h"
 #include "common/path_text.h"
 #include "common/profile.h"
 #include "common/system_names.h"
@@ -56,7 +57,16 @@ std::string readSetting(std::string_view section, std::string_view key,
   const std::optional<std::string> sectionName = fileName(section);
   const std::optional<std::string> keyName = fileName(key);
   if (!sectionName || !keyName) return {};
-  return readProfileString(*sectionName, *keyName, "", kValueBufferSize, file);
+  const std::string stored = readProfileString(*sectionName, *keyName, "", kValueBufferSize, file);
+  // Values are in the system's code page, as the platform's own profile calls and earlier
+  // versions wrote them; a value that is no text of it names nothing this program could use.
+  std::optional<std::string> value = systemCodePageToUtf8(stored);
+  if (!value) {
+    debugLog("settings: the value of %s is not in the system's code page; read as empty\n",
+             std::string(key).c_str());
+    return {};
+  }
+  return std::move(*value);
 }
 
 void writeSetting(std::string_view section, std::string_view key, std::string_view value,
@@ -64,11 +74,19 @@ void writeSetting(std::string_view section, std::string_view key, std::string_vi
   const std::optional<std::string> sectionName =
       fileName(firstCharacters(section, kNameFieldCharacters));
   const std::optional<std::string> keyName = fileName(firstCharacters(key, kNameFieldCharacters));
-  if (!sectionName || !keyName) {
+  // A value with a character outside the system's code page could only be stored as a guess,
+  // which would read back as another path: it is not written, like a name without its code
+  // page 932 form.
+  const std::optional<std::string> stored = utf8ToSystemCodePage(value);
+  if (!stored) {
+    debugLog("settings: the value for %s has no form in the system's code page; not written\n",
+             std::string(key).c_str());
+  }
+  if (!sectionName || !keyName || !stored) {
     lastApiResult = 0;
     return;
   }
-  lastApiResult = writeProfileString(*sectionName, *keyName, value, file) ? 1 : 0;
+  lastApiResult = writeProfileString(*sectionName, *keyName, *stored, file) ? 1 : 0;
 }
 
 void loadSettings() {

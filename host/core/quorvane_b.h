@@ -23,7 +23,8 @@ inline std::int32_t cursorHideResult = 0;
 inline std::int32_t lastApiResult = 0;
 
 // The settings helpers. Section and key names are UTF-8 here and go to the file in code page
-// 932; values are stored byte for byte as given.
+// 932; values are UTF-8 here and stored in the system's code page (common/text_encoding.h: the
+// ANSI code page on Windows, unchanged bytes on Linux).
 
 // The value of key in section (blanks and one pair of quotes removed, at most 255 bytes);
 // empty when the file, the section or the key is missing.
@@ -31,7 +32,8 @@ std::string readSetting(std::string_view section, std::string_view key,
                         const std::filesystem::path& file);
 
 // Stores value; the result goes to lastApiResult (non-zero on success), nothing is reported.
-// Names are cut to 128 characters.
+// Names are cut to 128 characters. A value with no form in the system's code page is not
+// written (lastApiResult 0).
 void writeSetting(std::string_view section, std::string_view key, std::string_view value,
                   const std::filesystem::path& file);
 

@@ -279,7 +279,7 @@ void QuorvanePViewGtk::runModal() {
   gtk_widget_realize(window_);
   GdkWindow* window = gtk_widget_get_window(window_);
   if (window != nullptr && GDK_IS_X11_WINDOW(window)) {
-    lostWindowErrors_ = std::make_unique<LostWindowErrorsX11>(gdk_x11_window_get_xid(window));
+    lostWindowErrors_ = std::make_unique<LostWindowErrorsX11>(window);
   }
   gtk_widget_show_all(window_);
   gtk_window_present(GTK_WINDOW(window_));

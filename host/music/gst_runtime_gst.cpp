@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 #include "common/debug_log.h"
 #include "host/music/music_devices.h"
@@ -77,7 +78,8 @@ GstElement* makeAudioOutput() {
   return silent;
 }
 
-GstPipelineOwner::GstPipelineOwner(GstElement* pipeline) : pipeline_(pipeline) {
+GstPipelineOwner::GstPipelineOwner(GstElement* pipeline, std::function<void()> segmentDone)
+    : pipeline_(pipeline), segmentDone_(std::move(segmentDone)) {
   gst_object_ref_sink(pipeline_);
   GstBus* bus = gst_element_get_bus(pipeline_);
   gst_bus_set_sync_handler(bus, &GstPipelineOwner::onMessage, this, nullptr);
@@ -117,6 +119,9 @@ GstBusSyncReply GstPipelineOwner::onMessage(GstBus*, GstMessage* message, gpoint
   switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
       owner->ended_ = true;
+      break;
+    case GST_MESSAGE_SEGMENT_DONE:
+      if (owner->segmentDone_) owner->segmentDone_();
       break;
     case GST_MESSAGE_ERROR: {
       GError* error = nullptr;

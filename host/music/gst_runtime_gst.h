@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace pellarin {
 
@@ -25,10 +26,11 @@ std::int32_t countAudioOutputs();
 GstElement* makeAudioOutput();
 
 // Owns a pipeline; records its end and its errors as they are posted, dropping every other
-// message so that nothing piles up on its bus.
+// message so that nothing piles up on its bus. segmentDone, when given, runs on the streaming
+// thread each time the stretch of a segment seek has been played out.
 class GstPipelineOwner {
  public:
-  explicit GstPipelineOwner(GstElement* pipeline);
+  explicit GstPipelineOwner(GstElement* pipeline, std::function<void()> segmentDone = {});
   ~GstPipelineOwner();
   GstPipelineOwner(const GstPipelineOwner&) = delete;
   GstPipelineOwner& operator=(const GstPipelineOwner&) = delete;
@@ -50,6 +52,7 @@ class GstPipelineOwner {
   static GstBusSyncReply onMessage(GstBus* bus, GstMessage* message, gpointer self);
 
   GstElement* pipeline_;
+  std::function<void()> segmentDone_;
   std::atomic<bool> ended_{false};
   std::atomic<bool> failed_{false};
 };

@@ -1,6 +1,7 @@
 #include "host/music/looping_sound_player_gst.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/debug_log.h"
@@ -12,23 +13,64 @@ namespace {
 constexpr int kStateTimeoutSeconds = 10;
 constexpr guint kAudioOnlyFlags = 0x02;
 
-// One looping sound: when playbin is about to finish the file it is handed the same file again,
-// which it joins on without a gap.
+// One looping sound, played as a segment from its start to its end: each time the segment has
+// been read out, a seek without a flush queues the same stretch again behind what is still
+// buffered, so the output hears the passes back to back. Handing playbin the file again as its
+// next stream instead makes it swap its decoding chains while it may be changing state, which
+// for sounds shorter than what it buffers ahead raced its own state changes and at times hung.
 class Loop {
  public:
-  Loop(GstElement* playbin, std::string uri) : pipeline_(playbin), uri_(std::move(uri)) {
-    g_signal_connect(playbin, "about-to-finish", G_CALLBACK(&Loop::onAboutToFinish), this);
-    g_object_set(playbin, "uri", uri_.c_str(), nullptr);
+  Loop(GstElement* playbin, const std::string& uri)
+      : pipeline_(playbin,
+                  [seeker = seeker_, playbin] { Seeker::queueNextPass(seeker, playbin); }) {
+    g_object_set(playbin, "uri", uri.c_str(), nullptr);
   }
-  bool start() { return pipeline_.changeState(GST_STATE_PLAYING, kStateTimeoutSeconds); }
+
+  ~Loop() {
+    // No pass may be queued once the pipeline is being stopped.
+    std::lock_guard lock(seeker_->mutex);
+    seeker_->stopped = true;
+  }
+
+  bool start() {
+    if (!pipeline_.changeState(GST_STATE_PAUSED, kStateTimeoutSeconds)) return false;
+    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT);
+    if (!gst_element_seek(pipeline_.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0,
+                          GST_SEEK_TYPE_NONE, -1)) {
+      debugLog("music: the sound cannot be looped; it plays once\n");
+    }
+    return pipeline_.changeState(GST_STATE_PLAYING, kStateTimeoutSeconds);
+  }
 
  private:
-  static void onAboutToFinish(GstElement* playbin, gpointer self) {
-    g_object_set(playbin, "uri", static_cast<Loop*>(self)->uri_.c_str(), nullptr);
-  }
+  // What a queued pass shares with the loop, which it may outlive.
+  struct Seeker {
+    std::mutex mutex;
+    bool stopped = false;
 
+    // Called on the streaming thread, which must not seek itself: the seek runs on GStreamer's
+    // worker thread.
+    static void queueNextPass(const std::shared_ptr<Seeker>& self, GstElement* pipeline) {
+      gst_element_call_async(pipeline, &Seeker::seekToStart, new std::shared_ptr<Seeker>(self),
+                             &Seeker::release);
+    }
+
+    static void seekToStart(GstElement* pipeline, gpointer data) {
+      Seeker& self = **static_cast<std::shared_ptr<Seeker>*>(data);
+      std::lock_guard lock(self.mutex);
+      if (self.stopped) return;
+      if (!gst_element_seek(pipeline, 1.0, GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT,
+                            GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1)) {
+        debugLog("music: the sound could not be queued again\n");
+      }
+    }
+
+    static void release(gpointer data) { delete static_cast<std::shared_ptr<Seeker>*>(data); }
+  };
+
+  std::shared_ptr<Seeker> seeker_ = std::make_shared<Seeker>();
+  // Last, so that it goes first: the pipeline is stopped while the seeker still stands.
   GstPipelineOwner pipeline_;
-  std::string uri_;
 };
 
 class LoopingSoundPlayerGst final : public LoopingSoundPlayer {

@@ -2,6 +2,7 @@
 # The Windows files' PE tables, read with the cross binutils' objdump:
 #   - kVeld.dll exports exactly ordinals 2, 3 and 4, and no names;
 #   - Pellarin1.dll exports exactly the name ConvertBMPtoJPG;
+#   - Pellarin.scr is a GUI program (no console window opens with the screen saver);
 #   - no shipped file imports a compiler runtime DLL (libstdc++, libgcc, libwinpthread): a
 #     user's machine has none, and Wine ends a program that misses a DLL without a word.
 # Usage: pe_tables_test.sh <objdump> <folder of the shipped files>
@@ -26,7 +27,7 @@ exports() {
     }' | sort
 }
 
-for file in kVeld.dll Pellarin1.dll; do
+for file in kVeld.dll Pellarin1.dll Pellarin.scr; do
   [ -f "$bin/$file" ] || fail "$bin/$file is missing"
 done
 
@@ -37,6 +38,11 @@ fi
 if [ -f "$bin/Pellarin1.dll" ]; then
   got=$(exports "$bin/Pellarin1.dll" | grep '^name' | tr '\n' ' ')
   [ "$got" = "name ConvertBMPtoJPG " ] || fail "Pellarin1.dll exports [$got], not ConvertBMPtoJPG alone"
+fi
+
+if [ -f "$bin/Pellarin.scr" ]; then
+  "$objdump" -p "$bin/Pellarin.scr" | grep -qE '^Subsystem[[:space:]]+0*2[[:space:]]' ||
+    fail "Pellarin.scr is no GUI program"
 fi
 
 shopt -s nullglob nocaseglob

@@ -1,7 +1,12 @@
-// The Windows build's settings dialog under Wine on the test's own virtual X server. A small
-// Windows program shows it the way the host's "/C" does (work folder, music settings, dialog)
-// and reports the host's variables once it has closed; this Linux program drives it with
-// synthetic pointer and key events and reads back what Wine put on the screen.
+// The Windows build's settings dialog under Wine, on the virtual X server of the test's own Wine
+// prefix. A small Windows program shows it the way the host's "/C" does (work folder, music
+// settings, dialog) and reports the host's variables once it has closed; this Linux program
+// drives it with synthetic pointer and key events and reads back what Wine put on the screen.
+//
+// From CTest's environment: WINEPREFIX (a prefix of this test's own), PELLARIN_WINE_RUN
+// (scripts/wine-run.sh), PELLARIN_WINE_BIN (the build's bin/), PELLARIN_WINE_RENDERER (the
+// renderer's Windows program or a stand-in), PELLARIN_DIALOG_RUNNER, PELLARIN_NOTE_PROGRAM
+// (the stand-in document viewer) and PELLARIN_README.
 
 #include "tests/support/e2e_support.h"  // first: gtest before Xlib
 
@@ -60,6 +65,22 @@ std::uint32_t screenColour(Colour c) {
 
 class DialogUnderWineTest : public TempFolderTest {
  protected:
+  static void SetUpTestSuite() {
+    ASSERT_FALSE(environment("WINEPREFIX").empty()) << "run through CTest";
+    ::setenv("PELLARIN_XVFB_SCREEN",
+             (std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24").c_str(),
+             1);
+    std::string output;
+    ASSERT_EQ(runCommand(environment("PELLARIN_WINE_RUN"), {"--start"}, &output, 300s), 0)
+        << output;
+    std::string display = readFile(fs::path(environment("WINEPREFIX")) / "pellarin-display");
+    display.erase(display.find_last_not_of('\n') + 1);
+    ::setenv("DISPLAY", display.c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    runCommand(environment("PELLARIN_WINE_RUN"), {"--stop"}, nullptr, 60s);
+  }
+
   void SetUp() override {
     TempFolderTest::SetUp();
     wineRun_ = environment("PELLARIN_WINE_RUN");

@@ -60,6 +60,37 @@ TEST_F(MusicOnGstreamer, WavLoopsWithoutAGapUntilStopped) {
   EXPECT_EQ(mismatches, 0u) << "three passes heard back to back, sample for sample";
 }
 
+// A sound much shorter than what the output holds ahead is wholly read before the output has
+// started, and each join falls while the player is still starting or already stopping.
+TEST_F(MusicOnGstreamer, AVeryShortSoundLoopsWithoutAGapAndStopsCleanlyAnyTime) {
+  std::filesystem::path wav = folder / "click.wav";
+  ASSERT_TRUE(
+      runPipeline("audiotestsrc wave=white-noise num-buffers=5 samplesperbuffer=441 ! "
+                  "audio/x-raw,format=S16LE,rate=44100,channels=2 ! wavenc ! filesink location=\"" +
+                  wav.string() + "\""));
+  auto sound = readSamples(wav, true);
+  ASSERT_EQ(sound.size(), 4410u);
+
+  auto player = makeLoopingSoundPlayerGst();
+  for (int round = 0; round < 5; ++round) {
+    const std::size_t before = heard();
+    ASSERT_TRUE(player->startLoop(wav.string()));
+    ASSERT_TRUE(waitUntil([&] { return heard() > before + sound.size() * 8; }, 20s));
+    EXPECT_TRUE(player->stop());
+  }
+  for (int round = 0; round < 5; ++round) {
+    ASSERT_TRUE(player->startLoop(wav.string())) << "started again at once";
+  }
+  EXPECT_TRUE(player->stop());
+
+  // The first round is heard whole from its start: eight passes back to back.
+  auto samples = readSamples(recording);
+  ASSERT_GE(samples.size(), sound.size() * 8);
+  std::size_t mismatches = 0;
+  for (std::size_t i = 0; i < sound.size() * 8; ++i) mismatches += samples[i] != sound[i % 4410];
+  EXPECT_EQ(mismatches, 0u) << "eight passes heard back to back, sample for sample";
+}
+
 // A replacement output given for diagnosis is where every sound goes, so it counts as the one
 // output, also on a machine without sound hardware; one that does not parse is not used, and
 // the system's own outputs count as ever.

@@ -273,6 +273,20 @@ TEST(CommandLine, DaemonOptionsAreTakenOutBeforeTheModeLetterRule) {
   }
 }
 
+// What the system passes to a Windows program: its name, then the arguments as typed.
+TEST(CommandLine, ArgumentsFollowTheProgramName) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\WINDOWS\\system32\\Pellarin.scr /s", "/s"},
+      {"\"C:\\Program Files\\Pellarin.scr\"  /p 1234 ", "/p 1234 "},
+      {"\"C:\\a b\\Pellarin.scr\"/c:5678", "/c:5678"},
+      {"Pellarin.scr\t\t/P\t99", "/P\t99"},
+      {"Pellarin.scr", ""},
+      {"\"C:\\no end /s", ""},
+      {"", ""}};
+  for (const auto& [line, arguments] : cases)
+    EXPECT_EQ(commandLineArguments(line), arguments) << line;
+}
+
 TEST(CommandLine, ModeLetterAndPreviewNumber) {
   EXPECT_EQ(modeLetter("\xE2\x96\xA0S"), 'S');  // one character, however many bytes
   EXPECT_EQ(modeLetter("/\xC3\xBF"), '?');

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <future>
 
+#include "common/system_names.h"
+#include "common/work_folder.h"
 #include "host/core/quorvane_b.h"
 #include "settings_fixture.h"
 
@@ -29,6 +31,19 @@ TEST_F(SettingsTest, ANamedPipeIsNoMusicFileAndIsNeverWaitedOn) {
     ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));  // lets the blocked open go on
   }
   EXPECT_EQ(load.get(), std::pair(std::int16_t{0}, std::string()));
+}
+
+// Paths are bytes here: UTF-8 and anything else go to the file and come back unchanged.
+TEST_F(SettingsTest, ValuesAreStoredByteForByte) {
+  const std::filesystem::path file = settingsFilePath();
+  std::filesystem::create_directories(file.parent_path());
+  for (const std::string value : {"/m\xC3\xBCsic/\xE6\x9B\xB2.mp3", "/latin1/\xE9.wav"}) {
+    writeSetting(kSettingsSection, kMusicFileKey, value, file);
+    EXPECT_NE(lastApiResult, 0);
+    EXPECT_NE(testing::readFile(file).find(testing::kFileKeyCp932 + "=" + value + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, file), value);
+  }
 }
 
 TEST(FolderOfPath, SplitsAtTheLastSlash) {

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <future>
 
+#include "common/path_text.h"
+#include "common/system_names.h"
+#include "common/work_folder.h"
 #include "host/core/quorvane_b.h"
 #include "settings_fixture.h"
 
@@ -50,16 +53,58 @@ TEST_F(SettingsTest, AFileHeldAgainstReadingIsNoMusicFile) {
   EXPECT_TRUE(fileExists(file.string()));
 }
 
-// Any name works: the path is UTF-8 text, and the file calls take it in UTF-16.
-TEST_F(SettingsTest, AMusicFileOfAnyNameIsFound) {
-  const std::string name = "\xE6\x9B\xB2 \xD0\xBC\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0.mp3";
-  const std::filesystem::path file =
-      root() / std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(name.data())));
-  writeFile(file, "ID3");
-  const std::string text = root().string() + "\\" + name;
-  load(" 2", " 0", text);
+// Values are in the system's code page, as the platform's profile calls and earlier versions
+// wrote them: a path with a character of that code page goes out in it and comes back as the
+// same text; one with a character outside it is not written at all.
+struct CodePageCase {
+  UINT codePage;
+  std::string inside;      // UTF-8 of a character the code page has, beyond ASCII
+  std::string insideByte;  // that character in the code page
+  std::string outside;     // UTF-8 of a character it has not
+};
+const CodePageCase kCodePageCases[] = {
+    {1252, "\xC3\xA9", "\xE9", "\xE6\x9B\xB2"},  // é; 曲
+    {932, "\xE6\x9B\xB2", "\x8B\xC8", "\xC3\xA9"},
+};
+
+const CodePageCase* systemCodePageCase() {
+  for (const CodePageCase& known : kCodePageCases) {
+    if (known.codePage == ::GetACP()) return &known;
+  }
+  return nullptr;
+}
+
+TEST_F(SettingsTest, ValuesGoOutInTheSystemCodePage) {
+  const CodePageCase* chars = systemCodePageCase();
+  if (chars == nullptr) GTEST_SKIP() << "no characters known for code page " << ::GetACP();
+  const std::filesystem::path file = settingsFilePath();
+  std::filesystem::create_directories(file.parent_path());
+
+  const std::string path = "C:\\M" + chars->inside + "sic\\loop.mp3";
+  writeSetting(kSettingsSection, kMusicFileKey, path, file);
+  EXPECT_NE(lastApiResult, 0);
+  const std::string stored = "C:\\M" + chars->insideByte + "sic\\loop.mp3";
+  EXPECT_NE(testing::readFile(file).find(testing::kFileKeyCp932 + "=" + stored + "\r\n"),
+            std::string::npos)
+      << testing::readFile(file);
+  EXPECT_EQ(readSetting(kSettingsSection, kMusicFileKey, file), path);
+
+  const std::string before = testing::readFile(file);
+  writeSetting(kSettingsSection, kMusicFileKey, "C:\\" + chars->outside + ".mp3", file);
+  EXPECT_EQ(lastApiResult, 0);
+  EXPECT_EQ(testing::readFile(file), before);
+}
+
+// A music file named in the system's code page, as an earlier version stored it, is found by
+// its UTF-8 name.
+TEST_F(SettingsTest, AMusicFileStoredInTheSystemCodePageIsFound) {
+  const CodePageCase* chars = systemCodePageCase();
+  if (chars == nullptr) GTEST_SKIP() << "no characters known for code page " << ::GetACP();
+  const std::string name = "M" + chars->inside + "sic.mp3";
+  writeFile(root() / pathFromText(name), "ID3");
+  load(" 2", " 0", root().string() + "\\M" + chars->insideByte + "sic.mp3");
   EXPECT_EQ(musicKind, 2);
-  EXPECT_EQ(musicFile, text);
+  EXPECT_EQ(musicFile, root().string() + "\\" + name);
   EXPECT_EQ(musicFolder, root().string());
 }
 
