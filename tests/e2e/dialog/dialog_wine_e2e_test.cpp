@@ -1,7 +1,8 @@
 // The Windows build's settings dialog under Wine, on the virtual X server of the test's own Wine
-// prefix. A small Windows program shows it the way the host's "/C" does (work folder, music
-// settings, dialog) and reports the host's variables once it has closed; this Linux program
-// drives it with synthetic pointer and key events and reads back what Wine put on the screen.
+// prefix. Pellarin.scr "/C" shows it; so does a small Windows program that does what "/C" does
+// (work folder, music settings, dialog) and reports the host's variables once it has closed.
+// This Linux program drives both with synthetic pointer and key events and reads back what Wine
+// put on the screen.
 //
 // From CTest's environment: WINEPREFIX (a prefix of this test's own), PELLARIN_WINE_RUN
 // (scripts/wine-run.sh), PELLARIN_WINE_BIN (the build's bin/), PELLARIN_WINE_RENDERER (the
@@ -108,6 +109,21 @@ class DialogUnderWineTest : public TempFolderTest {
         std::vector<std::string>{(program_ / "pellarin_dialog_runner.exe").string(),
                                  windowsPath(report())},
         log());
+  }
+  // Pellarin.scr with its three companions in a program folder of the test's, started with
+  // "/C".
+  std::unique_ptr<Process> startHostSettings() {
+    const fs::path host = folder_ / "host";
+    if (!fs::exists(host / "Pellarin.scr")) {
+      fs::create_directories(host);
+      const fs::path bin = environment("PELLARIN_WINE_BIN");
+      for (const char* name : {"Pellarin.scr", "Pellarin1.dll", "kVeld.dll"}) {
+        fs::copy_file(bin / name, host / name);
+      }
+      fs::copy_file(environment("PELLARIN_WINE_RENDERER"), host / "Pellarin2.dll");
+    }
+    return std::make_unique<Process>(
+        wineRun_, std::vector<std::string>{(host / "Pellarin.scr").string(), "/C"}, log());
   }
   fs::path report() const { return folder_ / "report.txt"; }
   fs::path log() const { return folder_ / "dialog.log"; }
@@ -288,6 +304,27 @@ TEST_F(DialogUnderWineTest, SavedChoicesWriteTheBytesTheLinuxDialogWrites) {
     EXPECT_EQ(reported()["musicKind"], std::to_string(c.kind));
     EXPECT_EQ(reported()["cdRepeatTrack"], std::to_string(c.savedTrack));
   }
+}
+
+TEST_F(DialogUnderWineTest, TheHostsSettingsModeShowsTheDialogThatSavesOnlyBySet) {
+  // "設定" writes what was chosen; the close box, after another choice, writes nothing.
+  auto host = startHostSettings();
+  ASSERT_NE(waitForDialog(), 0u) << readFile(log());
+  click(S::kindLabel(1));
+  click(S::kTrackEntry);
+  type("3");
+  click(S::kSet);
+  ASSERT_EQ(host->waitForExit(20s), 0) << readFile(log());
+  const std::string saved = S::savedSettings(1, 3, "");
+  EXPECT_EQ(settings(), saved);
+
+  host = startHostSettings();
+  const Window window = waitForDialog();
+  ASSERT_NE(window, 0u) << readFile(log());
+  click(S::kindLabel(0));
+  requestClose(display_, window);
+  EXPECT_EQ(host->waitForExit(20s), 0) << readFile(log());
+  EXPECT_EQ(settings(), saved);
 }
 
 TEST_F(DialogUnderWineTest, CancelTheCloseBoxAndSpaceOnCancelWriteNothing) {
