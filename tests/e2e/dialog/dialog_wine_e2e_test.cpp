@@ -307,7 +307,11 @@ TEST_F(DialogUnderWineTest, SavedChoicesWriteTheBytesTheLinuxDialogWrites) {
 }
 
 TEST_F(DialogUnderWineTest, TheHostsSettingsModeShowsTheDialogThatSavesOnlyBySet) {
-  // "設定" writes what was chosen; the close box, after another choice, writes nothing.
+  // "設定" writes what was chosen; the close box, after another choice, writes nothing. The
+  // caption zooms out of the point where the pointer was when the dialog opened, and back
+  // into it.
+  XTestFakeMotionEvent(display_, -1, 100, 80, 0);
+  XSync(display_, False);
   auto host = startHostSettings();
   ASSERT_NE(waitForDialog(), 0u) << readFile(log());
   click(S::kindLabel(1));
@@ -317,6 +321,10 @@ TEST_F(DialogUnderWineTest, TheHostsSettingsModeShowsTheDialogThatSavesOnlyBySet
   ASSERT_EQ(host->waitForExit(20s), 0) << readFile(log());
   const std::string saved = S::savedSettings(1, 3, "");
   EXPECT_EQ(settings(), saved);
+  const std::string zooms = readFile(log());
+  const std::string point = "100,80,100,80";
+  EXPECT_NE(zooms.find("caption animation from " + point + " to "), std::string::npos) << zooms;
+  EXPECT_NE(zooms.find(" to " + point), std::string::npos) << zooms;
 
   host = startHostSettings();
   const Window window = waitForDialog();
