@@ -218,6 +218,19 @@ class DialogUnderWineTest : public TempFolderTest {
     EXPECT_EQ(dialog.waitForExit(20s), 0) << readFile(log());
   }
 
+  // Whether the pointer shows the animation boxes' hand (by its size and hot spot), not the
+  // hourglass of a dialog that is busy.
+  bool handShown() {
+    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
+    if (cursor == nullptr) return false;
+    const dialog_assets::AssetImage hand = dialog_assets::handPointer();
+    const bool shown = cursor->width == hand.width && cursor->height == hand.height &&
+                       cursor->xhot == dialog_assets::kHandHotSpotX &&
+                       cursor->yhot == dialog_assets::kHandHotSpotY;
+    XFree(cursor);
+    return shown;
+  }
+
   // The screen's colour at a client position of the dialog, as 0xRRGGBB.
   std::uint32_t pixel(int x, int y) {
     return pixelAt(display_, DefaultRootWindow(display_), originX_ + x, originY_ + y);
@@ -626,6 +639,8 @@ TEST_F(DialogUnderWineTest, TheAnimationBoxesOpenTheReadmeBesideThePrograms) {
       EXPECT_FALSE(fs::exists(note));
       EXPECT_NE(readFile(log()).find("README"), std::string::npos) << readFile(log());
     }
+    // Back from the shell: the hourglass over the box has given way to the hand again.
+    EXPECT_TRUE(waitUntil([&] { return handShown(); }, 60s)) << readFile(log());
     cancel(*dialog);
   }
   wine({"reg", "delete", classes + ".md", "/f"});
