@@ -82,19 +82,23 @@ find_package(Threads REQUIRED)
 # the end-to-end tests under Wine), compiled by its own C++ compiler in one step. The target is
 # an imported executable under `name`, so custom commands run it by that name as they do on
 # Linux.
-#   pellarin_add_native_program(name SOURCES ... [HEADERS ...] [LINK -l...])
+#   pellarin_add_native_program(name SOURCES ... [HEADERS ...] [DEFINES NAME=value ...] [LINK -l...])
 # HEADERS: the tree's headers the sources include, so that a change rebuilds the program.
+# DEFINES: preprocessor definitions; a string value carries its own quotes (NAME="text").
 if(PELLARIN_PLATFORM STREQUAL "windows")
   find_program(PELLARIN_NATIVE_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 endif()
 function(pellarin_add_native_program name)
-  cmake_parse_arguments(arg "" "" "SOURCES;HEADERS;LINK" ${ARGN})
+  cmake_parse_arguments(arg "" "" "SOURCES;HEADERS;DEFINES;LINK" ${ARGN})
   set(output ${CMAKE_BINARY_DIR}/native/${name})
   set(flags -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers
     -I${CMAKE_SOURCE_DIR})
   if(PELLARIN_WERROR)
     list(APPEND flags -Werror)
   endif()
+  foreach(definition ${arg_DEFINES})
+    list(APPEND flags -D${definition})
+  endforeach()
   # The stamp ties the rule to its target: a dependency on the program's own path would be
   # taken for one on the imported target below, and the rule left out.
   add_custom_command(OUTPUT ${output} ${output}.stamp

@@ -25,7 +25,7 @@ started=$SECONDS
 cmake --preset windows -DPELLARIN_WERROR=ON >/dev/null
 cmake --build --preset windows
 built=$SECONDS
-echo "=== windows tests (under Wine, in a fresh prefix) ==="
+echo "=== windows tests (under Wine, in fresh prefixes) ==="
 # The Wine tests draw on virtual X servers of their own (scripts/wine-run.sh), never on the
 # caller's desktop.
 env -u DISPLAY ctest --preset windows

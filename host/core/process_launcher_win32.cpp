@@ -89,6 +89,8 @@ bool ProcessLauncherWin32::start(const std::filesystem::path& program,
   ::CloseHandle(started.hThread);
   process_ = started.hProcess;
   processId_ = started.dwProcessId;
+  debugLog("host: started renderer %lu with %u arguments\n", processId_,
+           static_cast<unsigned>(arguments.size()));
   return true;
 }
 

@@ -21,22 +21,8 @@ constexpr int kDefaultHeight = 768;
 // The window class bears the window's title.
 constexpr const char* kRendererWindowClass = kRendererWindowTitle;
 
-struct MessageQueue {
-  bool quitPosted = false;
-  int quitCode = 0;
-  bool invalid = false;
-  bool holding = false;  // `held` was peeked and not yet removed
-  WindowMessage held;
-};
-
-MessageQueue queue;
 // Frames drawn by the last message loop, for the closing debug line.
 long long framesDrawn = 0;
-
-void dispatchMessage(RendererPlatform& platform, const WindowMessage& message) {
-  if (message.message == kWmNull) return;
-  RendererWindowProc(platform, message);
-}
 
 }  // namespace
 
@@ -123,49 +109,15 @@ void measureFrameTime(RendererPlatform& platform) {
   state.frameSeconds = static_cast<float>(state.elapsedSeconds - previous);
 }
 
-bool peekMessage(RendererPlatform& platform, WindowMessage& message, bool remove) {
-  if (!queue.holding) {
-    WindowMessage next;
-    if (queue.quitPosted) {
-      next.message = kWmQuit;
-      next.wParam = static_cast<std::uintptr_t>(queue.quitCode);
-    } else if (!platform.nextEvent(next)) {
-      if (!queue.invalid) return false;
-      next.message = kWmPaint;
-    }
-    queue.held = next;
-    queue.holding = true;
-  }
-  message = queue.held;
-  if (remove) {
-    queue.holding = false;
-    if (message.message == kWmQuit) queue.quitPosted = false;
-  }
-  return true;
-}
-
-void postQuitMessage(int exitCode) {
-  queue.quitPosted = true;
-  queue.quitCode = exitCode;
-}
-
-void invalidateWindow() {
-  queue.invalid = true;
-}
-
-void validateWindow() {
-  queue.invalid = false;
-}
-
 int runMessageLoop(RendererPlatform& platform, std::int64_t frameIntervalMicroseconds) {
   FramePacer pacer(frameIntervalMicroseconds, rendererState.counterFrequency);
   framesDrawn = 0;
   WindowMessage message;
-  peekMessage(platform, message, false);
+  platform.peekMessage(message, false);
   while (message.message != kWmQuit) {
-    if (peekMessage(platform, message, true)) {
+    if (platform.peekMessage(message, true)) {
       if (message.message == kWmPaint && rendererState.running) ++framesDrawn;
-      dispatchMessage(platform, message);
+      platform.dispatchMessage(message);
       continue;
     }
     // Nothing pending: ask for a frame, or, when frames are paced and the next is not due yet,
@@ -173,7 +125,7 @@ int runMessageLoop(RendererPlatform& platform, std::int64_t frameIntervalMicrose
     const std::int64_t now = pacer.limited() ? platform.readCounter() : 0;
     if (pacer.due(now)) {
       pacer.frameStarted(now);
-      invalidateWindow();
+      platform.invalidateWindow();
     } else {
       platform.waitForEvent(pacer.microsecondsUntilDue(now));
     }
@@ -183,7 +135,6 @@ int runMessageLoop(RendererPlatform& platform, std::int64_t frameIntervalMicrose
 
 void resetRendererShell() {
   rendererState = RendererState{};
-  queue = MessageQueue{};
   resetPixelFormatDescriptor();
 }
 

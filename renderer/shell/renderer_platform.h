@@ -76,12 +76,28 @@ class RendererPlatform {
   // What the window system does with a message the window procedure leaves alone
   // (kWmClose destroys the window).
   virtual std::intptr_t defaultWindowProcedure(const WindowMessage& message) = 0;
-  // The next window or input event, translated; false when none is pending. Never waits.
-  // A key pressed or released while Alt is held comes as kWmSysKeyDown / kWmSysKeyUp. A request
-  // from outside to end the program (SIGTERM or SIGINT on POSIX) comes once, as kWmClose.
-  virtual bool nextEvent(WindowMessage& message) = 0;
-  // Returns as soon as nextEvent has something to give (an event, an end request) or
-  // `microseconds` have passed, whichever comes first.
+
+  // The thread's message queue, as the message loop reads it.
+  // The message at the head of the queue; false, with `message` untouched, when none is pending.
+  // Never waits. Without `remove` the message stays and the next peek gives it again. Window and
+  // input events come in their order, keys pressed or released while Alt is held as
+  // kWmSysKeyDown / kWmSysKeyUp, and a request from outside to end the program (SIGTERM or
+  // SIGINT on POSIX, a close posted by another program on Windows) once, as kWmClose. The quit
+  // message comes once it is posted, ahead of input still pending; kWmPaint comes while the
+  // window is invalid and nothing else is pending.
+  virtual bool peekMessage(WindowMessage& message, bool remove) = 0;
+  // Hands a message that peekMessage removed to the procedure of the window it is for (key
+  // messages first make the character messages the window system makes of them, which the
+  // procedure leaves to the default). The procedure's result; 0 for a message to no window.
+  virtual std::intptr_t dispatchMessage(const WindowMessage& message) = 0;
+  // Queues kWmQuit with the exit code in wParam.
+  virtual void postQuitMessage(int exitCode) = 0;
+  // Marks the whole window as needing a repaint, or as repainted.
+  virtual void invalidateWindow() = 0;
+  virtual void validateWindow() = 0;
+  // Returns as soon as peekMessage has something new to give (an event, an end request) or
+  // `microseconds` have passed, whichever comes first. The wait may be up to one tick of the
+  // system's timer longer.
   virtual void waitForEvent(std::int64_t microseconds) = 0;
   // The refresh rate in Hz of the monitor that shows the window; 0 when it cannot be told.
   virtual double refreshRate() = 0;

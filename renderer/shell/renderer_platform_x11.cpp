@@ -25,6 +25,7 @@
 
 #include "common/debug_log.h"
 #include "renderer/shell/key_translation_x11.h"
+#include "renderer/shell/message_queue.h"
 #include "renderer/shell/termination_posix.h"
 
 namespace pellarin {
@@ -235,24 +236,25 @@ class X11RendererPlatform final : public RendererPlatform {
     return 0;
   }
 
-  bool nextEvent(WindowMessage& message) override {
-    if (terminationRequested() && !closeRequested_ && window_ != 0) {
-      closeRequested_ = true;
-      drainTerminationWakeups();
-      message = WindowMessage{kWmClose, 0, 0};
-      return true;
-    }
-    while (usable() && XPending(display_) > 0) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      if (translate(event, message)) return true;
-    }
-    if (!usable() && window_ != 0) {
-      // Killed by the server (another client ended our connection): the window is gone.
-      windowGone_ = true;
-      destroyWindow();
-    }
-    return false;
+  bool peekMessage(WindowMessage& message, bool remove) override {
+    return queue_.peek(message, remove, [this](WindowMessage& event) { return nextEvent(event); });
+  }
+
+  std::intptr_t dispatchMessage(const WindowMessage& message) override {
+    if (message.message == kWmNull || procedure_ == nullptr) return 0;
+    return procedure_(*this, message);
+  }
+
+  void postQuitMessage(int exitCode) override {
+    queue_.postQuit(exitCode);
+  }
+
+  void invalidateWindow() override {
+    queue_.invalidate();
+  }
+
+  void validateWindow() override {
+    queue_.validate();
   }
 
   void waitForEvent(std::int64_t microseconds) override {
@@ -386,6 +388,27 @@ class X11RendererPlatform final : public RendererPlatform {
  private:
   static void onIoErrorExit(Display*, void* self) {
     static_cast<X11RendererPlatform*>(self)->connectionLost_ = true;
+  }
+
+  // The next window or input event, translated; false when none is pending. Never waits.
+  bool nextEvent(WindowMessage& message) {
+    if (terminationRequested() && !closeRequested_ && window_ != 0) {
+      closeRequested_ = true;
+      drainTerminationWakeups();
+      message = WindowMessage{kWmClose, 0, 0};
+      return true;
+    }
+    while (usable() && XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (translate(event, message)) return true;
+    }
+    if (!usable() && window_ != 0) {
+      // Killed by the server (another client ended our connection): the window is gone.
+      windowGone_ = true;
+      destroyWindow();
+    }
+    return false;
   }
 
   bool usable() const {
@@ -610,6 +633,7 @@ class X11RendererPlatform final : public RendererPlatform {
   }
 
   Display* display_ = nullptr;
+  EmulatedMessageQueue queue_;
   int screen_ = 0;
   Window root_ = 0;
   Window window_ = 0;

@@ -5,7 +5,8 @@
 //
 // The popup is override-redirect at the screen's corner and grabs the keyboard, since no window
 // manager may come between a screen saver and its keys; a child window selects no input at all,
-// so keys and the mouse reach whoever owns its parent.
+// so keys and the mouse reach whoever owns its parent. X has no message queue of the Windows
+// kind: the loop's queue is emulated over the X events (message_queue.h).
 // Missing: the refresh rate where XRandR reports no mode timings (a virtual server) is unknown,
 // and the shell then assumes 60 Hz; the popup covers the first screen of the display only.
 

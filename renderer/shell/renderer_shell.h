@@ -31,13 +31,6 @@ void measureFrameTime(RendererPlatform& platform);
 // until then the loop waits for events.
 int runMessageLoop(RendererPlatform& platform, std::int64_t frameIntervalMicroseconds = 0);
 
-// The queue the loop reads: the platform's events, the posted quit message and the repaint
-// that an invalid window asks for.
-bool peekMessage(RendererPlatform& platform, WindowMessage& message, bool remove);
-void postQuitMessage(int exitCode);
-void invalidateWindow();
-void validateWindow();
-
 std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage& message);
 
 // One frame: timing, camera, scene step, drawing, presentation.
@@ -48,7 +41,7 @@ void setPolygonMode(unsigned int mode);
 std::int32_t getOptionBits();
 void setOptionBits(std::int32_t bits);
 
-// Puts rendererState, the queue and the pixel format back to their values at process start.
+// Puts rendererState and the pixel format back to their values at process start.
 void resetRendererShell();
 
 }  // namespace pellarin

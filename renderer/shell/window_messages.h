@@ -11,6 +11,10 @@ struct WindowMessage {
   std::uint32_t message = 0;
   std::uintptr_t wParam = 0;
   std::intptr_t lParam = 0;
+  // The window system's handle of the window the message is for, where it has one per message
+  // (Windows: the thread owns more windows than the renderer's); 0 otherwise. The window
+  // procedure never reads it; it only travels back to the platform.
+  std::uintptr_t window = 0;
 };
 
 inline constexpr std::uint32_t kWmNull = 0x0000;

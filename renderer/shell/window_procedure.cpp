@@ -110,7 +110,7 @@ void runFrame(RendererPlatform& platform) {
   updateScene(state.paused ? 0.0f : state.frameSeconds);
   drawScene(state.cameraPosition, state.cameraOrientation);
   platform.swapBuffers(state.deviceContext);
-  validateWindow();
+  platform.validateWindow();
 }
 
 std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage& message) {
@@ -125,7 +125,7 @@ std::intptr_t RendererWindowProc(RendererPlatform& platform, const WindowMessage
         platform.showPointer(true);
         state.pointerHidden = false;
       }
-      postQuitMessage(0);
+      platform.postQuitMessage(0);
       return 0;
     case kWmSize:
       state.clientWidth = static_cast<std::int32_t>(lowWord(message.lParam));

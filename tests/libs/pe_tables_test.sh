@@ -3,6 +3,8 @@
 #   - kVeld.dll exports exactly ordinals 2, 3 and 4, and no names;
 #   - Pellarin1.dll exports exactly the name ConvertBMPtoJPG;
 #   - Pellarin.scr is a GUI program (no console window opens with the screen saver);
+#   - Pellarin2.dll is a GUI program (no console, no DLL) that imports from "kveld.dll" exactly
+#     ordinals 2, 3 and 4, by ordinal alone;
 #   - no shipped file imports a compiler runtime DLL (libstdc++, libgcc, libwinpthread): a
 #     user's machine has none, and Wine ends a program that misses a DLL without a word.
 # Usage: pe_tables_test.sh <objdump> <folder of the shipped files>
@@ -27,7 +29,17 @@ exports() {
     }' | sort
 }
 
-for file in kVeld.dll Pellarin1.dll Pellarin.scr; do
+# "ordinal" (or "name <name>" for an import by name) per import from the DLL named $2.
+imports() {
+  "$objdump" -p "$1" | awk -v dll="$2" '
+    /^\tDLL Name: / { table = ($3 == dll); next }
+    /^$/            { table = 0 }
+    table && /^\t[0-9a-f]+\t/ {
+      if ($1 ~ /^8000000000000/) print $2 + 0
+      else print "name", $3 }' | sort
+}
+
+for file in kVeld.dll Pellarin1.dll Pellarin2.dll Pellarin.scr; do
   [ -f "$bin/$file" ] || fail "$bin/$file is missing"
 done
 
@@ -43,6 +55,17 @@ fi
 if [ -f "$bin/Pellarin.scr" ]; then
   "$objdump" -p "$bin/Pellarin.scr" | grep -qE '^Subsystem[[:space:]]+0*2[[:space:]]' ||
     fail "Pellarin.scr is no GUI program"
+fi
+
+if [ -f "$bin/Pellarin2.dll" ]; then
+  got=$(imports "$bin/Pellarin2.dll" kveld.dll | tr '\n' ' ')
+  [ "$got" = "2 3 4 " ] || fail "Pellarin2.dll imports [$got] from kveld.dll, not ordinals 2, 3, 4 alone"
+  header=$("$objdump" -p "$bin/Pellarin2.dll")
+  grep -qE '^Subsystem[[:space:]]+00000002' <<<"$header" ||
+    fail "Pellarin2.dll is no GUI program: $(grep -E '^Subsystem' <<<"$header")"
+  characteristics=$(grep -E '^Characteristics 0x' <<<"$header" | head -1)
+  (( (${characteristics#Characteristics } & 0x2000) == 0 )) ||
+    fail "Pellarin2.dll is a DLL, not a program ($characteristics)"
 fi
 
 shopt -s nullglob nocaseglob

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -262,6 +263,15 @@ bool showsSomething(Display* display, Window window) {
     if (pixel != 0) return true;
   }
   return false;
+}
+
+bool pointerBlank(Display* display) {
+  XFixesCursorImage* cursor = XFixesGetCursorImage(display);
+  if (cursor == nullptr) return false;
+  bool blank = true;
+  for (int i = 0; i < cursor->width * cursor->height; ++i) blank &= cursor->pixels[i] >> 24 == 0;
+  XFree(cursor);
+  return blank;
 }
 
 std::optional<RgbImage> decodeJpeg(const std::string& bytes) {

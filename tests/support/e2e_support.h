@@ -109,6 +109,8 @@ constexpr std::uint32_t kNoPixel = 0xFFFFFFFF;
 std::uint32_t pixelAt(Display* display, Drawable drawable, int x, int y);
 // True when any pixel of the window is not black.
 bool showsSomething(Display* display, Window window);
+// True when the pointer's current image is wholly transparent (hidden).
+bool pointerBlank(Display* display);
 
 struct RgbImage {
   int width = 0, height = 0;

@@ -3,7 +3,6 @@
 // request.
 #include "tests/support/e2e_support.h"  // first: gtest before Xlib
 
-#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <stdlib.h>
 
@@ -63,13 +62,6 @@ class RendererTest : public TempFolderTest {
     return seen.size();
   }
   std::string errors() { return readFile(folder_ / "stderr.txt"); }
-  bool pointerBlank() {
-    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
-    bool blank = true;
-    for (int i = 0; i < cursor->width * cursor->height; ++i) blank &= cursor->pixels[i] >> 24 == 0;
-    XFree(cursor);
-    return blank;
-  }
 
   Display* display_ = nullptr;
   Window window_ = 0;
@@ -108,7 +100,7 @@ TEST_F(RendererTest, ShowsCrystalsAndSpacePausesThemWhileTheArrowsStillTurnTheCa
   EXPECT_TRUE(attributes_.override_redirect);
   XWarpPointer(display_, None, window_, 0, 0, 0, 0, 10, 10);
   XSync(display_, False);
-  EXPECT_TRUE(pointerBlank());
+  EXPECT_TRUE(pointerBlank(display_));
   ASSERT_TRUE(waitUntil([&] { return showsSomething(display_, window_); }));
   tap(XK_space);
   std::this_thread::sleep_for(300ms);
@@ -124,7 +116,7 @@ TEST_F(RendererTest, ShowsCrystalsAndSpacePausesThemWhileTheArrowsStillTurnTheCa
   EXPECT_TRUE(showsSomething(display_, window_));
   tap(XK_Escape);
   EXPECT_EQ(exitStatus(), 0);
-  EXPECT_FALSE(pointerBlank()) << "the pointer shows again";
+  EXPECT_FALSE(pointerBlank(display_)) << "the pointer shows again";
 }
 
 // A link in the work folder's place is not followed: the size written behind it is not read, and

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/common/temp_folder.h"
-#include "tests/libs/kveld/jpeg_fixtures.h"
+#include "tests/libs/support/lib_test_support.h"
 #include "tools/render_scene/png_file.h"
 
 namespace pellarin::testing {
@@ -27,7 +27,7 @@ class RenderSceneTool : public TempFolderTest {
     return picture;
   }
   std::string picture(const Bytes& jpeg) {
-    writeFile(path("picture.jpg"), jpeg);
+    writeBytes(path("picture.jpg"), jpeg);
     return " --picture " + path("picture.jpg").string();
   }
 };

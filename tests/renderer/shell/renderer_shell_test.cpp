@@ -11,6 +11,7 @@
 
 #include "common/work_folder.h"
 #include "renderer/scene/scene.h"
+#include "renderer/shell/message_queue.h"
 #include "renderer/shell/renderer_shell.h"
 #include "renderer/shell/renderer_state.h"
 #include "tests/common/temp_folder.h"
@@ -62,6 +63,7 @@ class ClockPlatform final : public RendererPlatform {
   // The loop: a close request once this many frames were drawn (0: never), and each wait.
   size_t closeAfterFrames = 0;
   std::vector<std::int64_t> waits;
+  EmulatedMessageQueue queue;
 
   std::int64_t counterFrequency() override { return frequency; }
   std::int64_t readCounter() override { return counter; }
@@ -88,11 +90,20 @@ class ClockPlatform final : public RendererPlatform {
     if (message.message == kWmClose) destroyWindow();
     return 0;
   }
-  bool nextEvent(WindowMessage& message) override {
-    if (!window || closeAfterFrames == 0 || scene.eyes.size() < closeAfterFrames) return false;
-    message = WindowMessage{kWmClose, 0, 0};
-    return true;
+  // The queue as the X11 adapter keeps it, over one event: the close request.
+  bool peekMessage(WindowMessage& message, bool remove) override {
+    return queue.peek(message, remove, [this](WindowMessage& event) {
+      if (!window || closeAfterFrames == 0 || scene.eyes.size() < closeAfterFrames) return false;
+      event = WindowMessage{kWmClose, 0, 0};
+      return true;
+    });
   }
+  std::intptr_t dispatchMessage(const WindowMessage& message) override {
+    return RendererWindowProc(*this, message);
+  }
+  void postQuitMessage(int exitCode) override { queue.postQuit(exitCode); }
+  void invalidateWindow() override { queue.invalidate(); }
+  void validateWindow() override { queue.validate(); }
   void waitForEvent(std::int64_t microseconds) override {
     waits.push_back(microseconds);
     counter += microseconds * frequency / 1'000'000;

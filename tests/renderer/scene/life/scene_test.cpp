@@ -14,7 +14,7 @@
 #include "renderer/scene/scene_drawing.h"
 #include "renderer/scene/scene_record.h"
 #include "tests/common/temp_folder.h"
-#include "tests/libs/kveld/jpeg_fixtures.h"
+#include "tests/libs/support/lib_test_support.h"
 #include "tools/render_scene/scene_snapshot.h"
 
 namespace pellarin::testing {
@@ -45,7 +45,7 @@ class SceneTest : public TempFolderTest {
     setRandomState(1);
     resetNoiseTablesForTesting();
     std::filesystem::remove(pictureFilePath());
-    if (!picture.empty()) writeFile(pictureFilePath(), picture);
+    if (!picture.empty()) writeBytes(pictureFilePath(), picture);
   }
   static long brightness() {
     long sum = 0;
@@ -114,7 +114,7 @@ TEST_F(SceneTest, TwoRunsShowTheSameCrystals) {
   freshProcess();
   ASSERT_EQ(first.size(), 6u) << "two at set-up, then one every 15 s in each slot";
   EXPECT_EQ(crystalsOfARun(40.0), first);
-  freshProcess(makeRedBlueJpeg(16, 16));
+  freshProcess(makeJpeg(16, 16, [](int, int, std::uint8_t* p) { p[0] = 255, p[1] = p[2] = 0; }));
   const auto withPicture = crystalsOfARun(40.0);
   ASSERT_EQ(withPicture.size(), 6u);
   EXPECT_EQ(withPicture[0], first[0]);
