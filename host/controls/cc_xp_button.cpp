@@ -151,6 +151,7 @@ void ccXPButton::loadProperties(const PropertyBag& bag) {
   font_.sizePoints = bag.readDouble("Font.Size", defaultFont().sizePoints);
   font_.bold = bag.readInt("Font.Bold", 0) != 0;
   font_.italic = bag.readInt("Font.Italic", 0) != 0;
+  font_.charset = static_cast<int>(bag.readInt("Font.Charset", defaultFont().charset));
   if (window_) window_->setWindowEnabled(enabled_);
   drawLock_ = false;
   // The look must match the loaded Enabled value from the first paint on, before any event.
@@ -166,6 +167,7 @@ void ccXPButton::saveProperties(PropertyBag& bag) const {
   bag.writeDouble("Font.Size", font_.sizePoints);
   bag.writeInt("Font.Bold", font_.bold ? -1 : 0);
   bag.writeInt("Font.Italic", font_.italic ? -1 : 0);
+  bag.writeInt("Font.Charset", font_.charset);
 }
 
 void ccXPButton::settleState() {

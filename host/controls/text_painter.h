@@ -27,6 +27,9 @@ struct FontSpec {
   double sizePoints = 0.0;
   bool bold = false;
   bool italic = false;
+  // The desktop's character-set number the font is asked for with (128 Japanese); 0 the
+  // default. Where fonts are chosen by family and text alone it is not needed.
+  int charset = 0;
   bool operator==(const FontSpec&) const = default;
 };
 

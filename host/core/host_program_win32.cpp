@@ -25,6 +25,7 @@
 #include "host/core/preview_window_win32.h"
 #include "host/core/quorvane_s.h"
 #include "host/core/win32_adapters.h"
+#include "host/dialog/settings_dialog.h"
 
 namespace pellarin {
 namespace {
@@ -43,9 +44,8 @@ class HostForms final : public StartUpForms {
   }
 
   void showSettingsDialog() override {
-    // The settings dialog (Quorvane_P) is not part of this build yet: "/C" ends after the
-    // companion check without showing anything.
-    debugLog("host: no settings dialog in this build\n");
+    // The settings dialog (Quorvane_P) opens here, modally; the program ends when it closes.
+    ::pellarin::showSettingsDialog();
   }
 
   void loadRunModeForm(const RunModeOptions& options) override {

@@ -13,6 +13,7 @@
 #include "host/controls/canvas_paint_gtk.h"
 #include "host/controls/twips.h"
 #include "host/dialog/dialog_assets.h"
+#include "host/dialog/dialog_layout.h"
 #include "host/dialog/dialog_texts.h"
 #include "host/dialog/frame_extents_x11.h"
 #include "host/dialog/quorvane_p.h"
@@ -23,29 +24,26 @@ namespace pellarin {
 
 namespace {
 
-constexpr Colour kFormBack = 0xE0E0E0;
-// The form's client area, 7455 x 3990 twips.
-constexpr int kClientWidthTwips = 7455;
-constexpr int kClientHeightTwips = 3990;
-// The frame and the music controls on it (positions relative to the frame).
-constexpr int kFrameLeft = 180, kFrameTop = 180, kFrameWidth = 7155, kFrameHeight = 2595;
-constexpr int kFrameShadowDepth = 7;
-constexpr int kMarkTops[3] = {1080, 780, 1380};
-constexpr int kMarkLeft = 420, kMarkSize = 195;
-constexpr int kKindLabelLeft = 660;
-constexpr int kKindLabelWidths[3] = {330, 645, 900};
-constexpr int kAnimationBoxLefts[2] = {180, 5400};
-constexpr int kAnimationBoxTop = 2880, kAnimationBoxWidth = 1845, kAnimationBoxHeight = 780;
-constexpr int kAnimationTickMs = 100;
+namespace L = dialog_layout;
+using dialog_layout::kFormBack;
+using dialog_layout::TwipRect;
+
 // How long the window manager may take to say what frame the dialog will get.
 constexpr std::chrono::milliseconds kFrameExtentsWait{500};
 // The dialog font: the Japanese proportional gothic the dialog was laid out with is not on
 // this desktop; IPA P Gothic has the same metrics class.
 constexpr const char* kDialogFontFamily = "IPAPGothic";
-constexpr double kDialogFontPoints = 9.75;
 
 int px(int twips) {
   return twipsToPixels(twips);
+}
+
+// A control on the frame, in pixels of the form.
+int onFrameX(int twips) {
+  return px(L::kFrame.left + twips);
+}
+int onFrameY(int twips) {
+  return px(L::kFrame.top + twips);
 }
 
 const char* const kCss = R"css(
@@ -140,7 +138,7 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_resizable(window, FALSE);
   gtk_window_set_skip_taskbar_hint(window, FALSE);
-  gtk_widget_set_size_request(fixed_, px(kClientWidthTwips), px(kClientHeightTwips));
+  gtk_widget_set_size_request(fixed_, px(L::kClientWidth), px(L::kClientHeight));
   gtk_container_add(GTK_CONTAINER(window_), fixed_);
   g_signal_connect(fixed_, "draw", G_CALLBACK(onFixedDraw), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
@@ -148,26 +146,24 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   g_signal_connect(window_, "realize", G_CALLBACK(onWindowRealize), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
 
-  frame_.setSizeTwips(kFrameWidth, kFrameHeight);
+  frame_.setSizeTwips(L::kFrame.width, L::kFrame.height);
   PropertyBag frameProperties;
-  frameProperties.writeInt("ShadowDepth", kFrameShadowDepth);
+  frameProperties.writeInt("ShadowDepth", L::kFrameShadowDepth);
   frame_.loadProperties(frameProperties);
 
   // The music controls, on the frame.
-  auto onFrame = [](int twips, int frameTwips) { return px(frameTwips + twips); };
-  placeLabel(dialog_texts::kHeading, onFrame(300, kFrameLeft), onFrame(300, kFrameTop), px(1665),
-             px(195), true);
+  placeLabel(dialog_texts::kHeading, L::kHeading, true);
   const char* kindTexts[3] = {dialog_texts::kKindNone, dialog_texts::kKindCd,
                               dialog_texts::kKindFile};
   for (int i = 0; i < 3; ++i) {
     GtkWidget* mark = gtk_drawing_area_new();
     g_object_set_data(G_OBJECT(mark), "pellarin-index", GINT_TO_POINTER(i));
-    gtk_widget_set_size_request(mark, px(kMarkSize), px(kMarkSize));
+    const TwipRect& at = L::kMarks[i];
+    gtk_widget_set_size_request(mark, px(at.width), px(at.height));
     gtk_widget_add_events(mark, GDK_BUTTON_PRESS_MASK);
     g_signal_connect(mark, "draw", G_CALLBACK(onMarkDraw), this);
     g_signal_connect(mark, "button-press-event", G_CALLBACK(onKindPress), this);
-    gtk_fixed_put(GTK_FIXED(fixed_), mark, onFrame(kMarkLeft, kFrameLeft),
-                  onFrame(kMarkTops[i], kFrameTop));
+    gtk_fixed_put(GTK_FIXED(fixed_), mark, onFrameX(at.left), onFrameY(at.top));
     marks_[static_cast<std::size_t>(i)] = mark;
 
     GtkWidget* events = gtk_event_box_new();
@@ -175,21 +171,19 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
     g_object_set_data(G_OBJECT(events), "pellarin-index", GINT_TO_POINTER(i + 10));
     GtkWidget* label = gtk_label_new(kindTexts[i]);
     gtk_label_set_xalign(GTK_LABEL(label), 0);
-    gtk_widget_set_size_request(label, px(kKindLabelWidths[i]), px(195));
+    const TwipRect& labelAt = L::kKindLabels[i];
+    gtk_widget_set_size_request(label, px(labelAt.width), px(labelAt.height));
     gtk_container_add(GTK_CONTAINER(events), label);
     g_signal_connect(events, "button-press-event", G_CALLBACK(onKindPress), this);
-    gtk_fixed_put(GTK_FIXED(fixed_), events, onFrame(kKindLabelLeft, kFrameLeft),
-                  onFrame(kMarkTops[i], kFrameTop));
+    gtk_fixed_put(GTK_FIXED(fixed_), events, onFrameX(labelAt.left), onFrameY(labelAt.top));
   }
   GtkWidget* entry = gtk_bin_get_child(GTK_BIN(repeat_));
   gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
   gtk_entry_set_max_width_chars(GTK_ENTRY(entry), 2);
-  gtk_widget_set_size_request(repeat_, px(615), px(300));
-  gtk_fixed_put(GTK_FIXED(fixed_), repeat_, onFrame(1440, kFrameLeft), onFrame(720, kFrameTop));
-  placeLabel(dialog_texts::kRepeatLabel, onFrame(2100, kFrameLeft), onFrame(780, kFrameTop),
-             px(990), px(195));
-  fileName_ =
-      placeLabel("", onFrame(1080, kFrameLeft), onFrame(1680, kFrameTop), px(5595), px(495));
+  gtk_widget_set_size_request(repeat_, px(L::kRepeat.width), px(L::kRepeat.height));
+  gtk_fixed_put(GTK_FIXED(fixed_), repeat_, onFrameX(L::kRepeat.left), onFrameY(L::kRepeat.top));
+  placeLabel(dialog_texts::kRepeatLabel, L::kRepeatLabel);
+  fileName_ = placeLabel("", L::kFileName);
   gtk_label_set_line_wrap(GTK_LABEL(fileName_), TRUE);
   gtk_label_set_line_wrap_mode(GTK_LABEL(fileName_), PANGO_WRAP_CHAR);
   gtk_label_set_max_width_chars(GTK_LABEL(fileName_), 1);
@@ -200,39 +194,44 @@ QuorvanePViewGtk::QuorvanePViewGtk(TextPainter& painter)
   for (int i = 0; i < 2; ++i) {
     GtkWidget* box = gtk_drawing_area_new();
     g_object_set_data(G_OBJECT(box), "pellarin-index", GINT_TO_POINTER(i));
-    gtk_widget_set_size_request(box, px(kAnimationBoxWidth), px(kAnimationBoxHeight));
+    const TwipRect& at = L::kAnimationBoxes[i];
+    gtk_widget_set_size_request(box, px(at.width), px(at.height));
     gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
     g_signal_connect(box, "draw", G_CALLBACK(onBoxDraw), this);
     g_signal_connect(box, "button-release-event", G_CALLBACK(onBoxRelease), this);
     g_signal_connect(box, "realize", G_CALLBACK(onBoxRealize), this);
-    gtk_fixed_put(GTK_FIXED(fixed_), box, px(kAnimationBoxLefts[i]), px(kAnimationBoxTop));
+    gtk_fixed_put(GTK_FIXED(fixed_), box, px(at.left), px(at.top));
     boxes_[static_cast<std::size_t>(i)] = box;
   }
   buildButtons(painter);
-  placeLabel(dialog_texts::kCreditLine, px(2160), px(3480), px(2475), px(195), true);
+  placeLabel(dialog_texts::kCreditLine, L::kCreditLine, true, false);
 }
 
 void QuorvanePViewGtk::buildButtons(TextPainter& painter) {
   struct Spec {
     std::unique_ptr<XPButtonGtk>* slot;
     const char* caption;
-    int left, top, width, height;
+    TwipRect at;
+    bool onFrame;
   };
   const Spec specs[] = {
-      {&fileButton_, dialog_texts::kFileButton, kFrameLeft + 360, kFrameTop + 1680, 675, 375},
-      {&setButton_, dialog_texts::kSetButton, 2100, 2880, 1575, 495},
-      {&cancelButton_, dialog_texts::kCancelButton, 3780, 2880, 1515, 495},
+      {&fileButton_, dialog_texts::kFileButton, L::kFileButton, true},
+      {&setButton_, dialog_texts::kSetButton, L::kSetButton, false},
+      {&cancelButton_, dialog_texts::kCancelButton, L::kCancelButton, false},
   };
   for (const Spec& spec : specs) {
     auto view = std::make_unique<XPButtonGtk>(kFormBack, painter);
     ccXPButton& button = view->button();
-    button.setSizeTwips(spec.width, spec.height);
+    button.setSizeTwips(spec.at.width, spec.at.height);
     PropertyBag properties;
     properties.writeString("Caption", spec.caption);
     properties.writeString("Font.Name", kDialogFontFamily);
-    properties.writeDouble("Font.Size", kDialogFontPoints);
+    properties.writeDouble("Font.Size", L::kFontPoints);
+    properties.writeInt("Font.Charset", L::kFontCharset);
     button.loadProperties(properties);
-    gtk_fixed_put(GTK_FIXED(fixed_), view->widget(), px(spec.left), px(spec.top));
+    const int left = spec.onFrame ? onFrameX(spec.at.left) : px(spec.at.left);
+    const int top = spec.onFrame ? onFrameY(spec.at.top) : px(spec.at.top);
+    gtk_fixed_put(GTK_FIXED(fixed_), view->widget(), left, top);
     view->followForm(GTK_WINDOW(window_));
     *spec.slot = std::move(view);
   }
@@ -257,13 +256,14 @@ QuorvanePViewGtk::~QuorvanePViewGtk() {
   if (lostWindowErrors_) gdk_display_sync(gdk_display_get_default());
 }
 
-GtkWidget* QuorvanePViewGtk::placeLabel(const char* text, int left, int top, int width, int height,
-                                        bool centred) {
+GtkWidget* QuorvanePViewGtk::placeLabel(const char* text, const dialog_layout::TwipRect& at,
+                                        bool centred, bool onFrame) {
   GtkWidget* label = gtk_label_new(text);
   gtk_label_set_xalign(GTK_LABEL(label), centred ? 0.5f : 0.0f);
   gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
-  gtk_widget_set_size_request(label, width, height);
-  gtk_fixed_put(GTK_FIXED(fixed_), label, left, top);
+  gtk_widget_set_size_request(label, px(at.width), px(at.height));
+  gtk_fixed_put(GTK_FIXED(fixed_), label, onFrame ? onFrameX(at.left) : px(at.left),
+                onFrame ? onFrameY(at.top) : px(at.top));
   return label;
 }
 
@@ -272,7 +272,7 @@ void QuorvanePViewGtk::connect(Quorvane_P& form) {
   fileButton_->button().Click = [&form] { form.Cmd_File_Click(); };
   setButton_->button().Click = [&form] { form.Cmd_Set_Click(); };
   cancelButton_->button().Click = [&form] { form.Cmd_Can_Click(); };
-  if (timer_ == 0) timer_ = g_timeout_add(kAnimationTickMs, onTick, this);
+  if (timer_ == 0) timer_ = g_timeout_add(L::kAnimationTickMs, onTick, this);
 }
 
 void QuorvanePViewGtk::runModal() {
@@ -311,8 +311,8 @@ ScreenSize QuorvanePViewGtk::windowSize() {
   // that the framed window is what gets placed.
   gtk_widget_realize(window_);
   const FrameExtents frame = windowFrameExtents(gtk_widget_get_window(window_), kFrameExtentsWait);
-  return {px(kClientWidthTwips) + frame.left + frame.right,
-          px(kClientHeightTwips) + frame.top + frame.bottom};
+  return {px(L::kClientWidth) + frame.left + frame.right,
+          px(L::kClientHeight) + frame.top + frame.bottom};
 }
 
 void QuorvanePViewGtk::moveWindow(int left, int top) {
@@ -415,7 +415,9 @@ void QuorvanePViewGtk::showAnimationFrame(int box, int frame) {
 }
 
 void QuorvanePViewGtk::clearAnimationBox(int box) {
-  showAnimationFrame(box, 0);
+  // Nothing is drawn into the boxes at run time: a box keeps showing the last frame it was
+  // given while the other one animates.
+  if (box >= 0 && box <= 1) gtk_widget_queue_draw(boxes_[static_cast<std::size_t>(box)]);
 }
 
 void QuorvanePViewGtk::stopAnimationTimer() {
@@ -434,14 +436,15 @@ gboolean QuorvanePViewGtk::onFixedDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   QuorvanePViewGtk* view = self(data);
   // The frame is painted under the controls that sit on it.
   cairo_save(cr);
-  cairo_translate(cr, px(kFrameLeft), px(kFrameTop));
+  cairo_translate(cr, px(L::kFrame.left), px(L::kFrame.top));
   paintCanvas(cr, view->frame_.canvas());
   // The etched box around the heading: a white rectangle one twip-pixel below a black one.
-  const double left = px(300) + 0.5, top = px(240) + 0.5;
-  const double width = px(1695) - 1, height = px(315) - 1;
+  const double left = px(L::kHeadingBox.left) + 0.5, top = px(L::kHeadingBox.top) + 0.5;
+  const double width = px(L::kHeadingBox.width) - 1, height = px(L::kHeadingBox.height) - 1;
+  const double etch = px(L::kEtchOffset);
   cairo_set_line_width(cr, 1);
   cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_rectangle(cr, left + 1, top + 1, width, height);
+  cairo_rectangle(cr, left + etch, top + etch, width, height);
   cairo_stroke(cr);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_rectangle(cr, left, top, width, height);

@@ -10,6 +10,7 @@
 
 #include "host/controls/cc_xp_button_gtk.h"
 #include "host/controls/gfx_frame_x.h"
+#include "host/dialog/dialog_layout.h"
 #include "host/dialog/dialog_view.h"
 #include "host/dialog/lost_window_errors_x11.h"
 
@@ -52,8 +53,9 @@ class QuorvanePViewGtk final : public DialogView {
  private:
   struct Handler;
 
-  GtkWidget* placeLabel(const char* text, int left, int top, int width, int height,
-                        bool centred = false);
+  // A label on the frame (or on the form), in the dialog font.
+  GtkWidget* placeLabel(const char* text, const dialog_layout::TwipRect& at, bool centred = false,
+                        bool onFrame = true);
   void buildButtons(TextPainter& painter);
   static gboolean onFixedDraw(GtkWidget*, cairo_t* cr, gpointer self);
   static gboolean onMarkDraw(GtkWidget* widget, cairo_t* cr, gpointer self);

@@ -12,24 +12,28 @@
 #include <array>
 #include <map>
 
+#include "tests/e2e/dialog/dialog_screen.h"
+
 namespace pellarin::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
 const char* const kTitle = "■Pellarin■";
-// The keys as the settings file holds them, in code page 932.
-const std::string kKindKey = "BGM\x8B\xE6\x95\xAA";
-const std::string kRepeatKey = "BGM\xD8\xCB\xDF\xB0\xC4";
-const std::string kFileKey = "BGM\xCC\xA7\xB2\xD9";
+using dialog_screen::kFileKey;
+using dialog_screen::kKindKey;
+using dialog_screen::kRepeatKey;
 
 // Client positions (pixels) of the controls the tests use.
-constexpr int kCdLabelX = 12 + 44 + 10, kCdLabelY = 12 + 52 + 6;
-constexpr int kFileLabelX = 12 + 44 + 10, kFileLabelY = 12 + 92 + 6;
-constexpr int kTrackEntryX = 12 + 96 + 10, kTrackEntryY = 12 + 48 + 10;
-constexpr int kSetX = 140 + 52, kSetY = 192 + 16;
-constexpr int kCancelX = 252 + 50, kCancelY = 192 + 16;
-constexpr int kBoxX[2] = {12 + 60, 360 + 60}, kBoxY = 192 + 26;
+constexpr int kCdLabelX = dialog_screen::kindLabel(1).x, kCdLabelY = dialog_screen::kindLabel(1).y;
+constexpr int kFileLabelX = dialog_screen::kindLabel(2).x;
+constexpr int kFileLabelY = dialog_screen::kindLabel(2).y;
+constexpr int kTrackEntryX = dialog_screen::kTrackEntry.x;
+constexpr int kTrackEntryY = dialog_screen::kTrackEntry.y;
+constexpr int kSetX = dialog_screen::kSet.x, kSetY = dialog_screen::kSet.y;
+constexpr int kCancelX = dialog_screen::kCancel.x, kCancelY = dialog_screen::kCancel.y;
+constexpr int kBoxX[2] = {dialog_screen::box(0).x, dialog_screen::box(1).x};
+constexpr int kBoxY = dialog_screen::box(0).y;
 
 // The override-redirect windows (drawn over everything, never framed) that were shown and
 // taken away again, from the events queued since root's structure was watched: the shapes
@@ -206,10 +210,27 @@ TEST_F(DialogEndToEndTest, ChoosingTheCdAndATrackIsSavedAndTheProgramEnds) {
   std::this_thread::sleep_for(100ms);
   click(kSetX, kSetY);
   EXPECT_EQ(host->waitForExit(10s), 0);
-  const std::string written = settings();
-  EXPECT_NE(written.find(kKindKey + "= 1"), std::string::npos) << written;
-  EXPECT_NE(written.find(kRepeatKey + "= 7"), std::string::npos) << written;
-  EXPECT_NE(written.find(kFileKey + "="), std::string::npos) << written;
+  // The bytes the Windows dialog must write for the same clicks too.
+  EXPECT_EQ(settings(), dialog_screen::savedSettings(1, 7, ""));
+}
+
+TEST_F(DialogEndToEndTest, EachAnimationBoxKeepsItsLastFrameWhileTheOtherAnimates) {
+  auto host = startHost("/C");
+  ASSERT_NE(waitForDialog(), 0u);
+  // Nothing but the box's face inside its edges.
+  auto empty = [&](int box) {
+    const dialog_screen::Area& a = dialog_screen::kAnimationBoxes[box];
+    const std::vector<std::uint32_t> inside =
+        pixels(display_, DefaultRootWindow(display_), originX_ + a.left + 1, originY_ + a.top + 1,
+               a.width - 2, a.height - 2);
+    return std::all_of(inside.begin(), inside.end(),
+                       [](std::uint32_t p) { return p == 0xE0E0E0u; });
+  };
+  EXPECT_TRUE(waitUntil([&] { return !empty(0) && empty(1); }, 10s)) << "the left box goes first";
+  ASSERT_TRUE(waitUntil([&] { return !empty(1); }, 10s)) << "then the right one";
+  EXPECT_FALSE(empty(0)) << "the left box lost its last frame";
+  click(kCancelX, kCancelY);
+  EXPECT_EQ(host->waitForExit(10s), 0);
 }
 
 TEST_F(DialogEndToEndTest, CancelAndTheCloseBoxWriteNothing) {

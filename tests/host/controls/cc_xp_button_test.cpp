@@ -171,6 +171,29 @@ TEST_F(ButtonTest, AccessKeys) {
   }
 }
 
+TEST_F(ButtonTest, TheFontWithItsCharacterSetIsLoadedSavedAndDrawnWith) {
+  PropertyBag bag;
+  bag.writeString("Caption", "設定");
+  bag.writeString("Font.Name", "ＭＳ Ｐゴシック");
+  bag.writeDouble("Font.Size", 9.75);
+  bag.writeInt("Font.Charset", 128);
+  ccXPButton b(kFormBack, painter, &window);
+  b.setSizeTwips(1575, 495);
+  b.loadProperties(bag);
+  const FontSpec japanese{"ＭＳ Ｐゴシック", 9.75, false, false, 128};
+  EXPECT_EQ(b.Font(), japanese);
+  EXPECT_EQ(painter.calls.back().font, japanese);
+  // Saved and loaded again it stays the same; a button without one keeps the default set.
+  PropertyBag saved;
+  b.saveProperties(saved);
+  ccXPButton again(kFormBack, painter, &window);
+  again.loadProperties(saved);
+  EXPECT_EQ(again.Font(), japanese);
+  ccXPButton plain(kFormBack, painter, &window);
+  plain.loadProperties({});
+  EXPECT_EQ(plain.Font().charset, 0);
+}
+
 TEST_F(ButtonTest, PixelsOfEachState) {
   // Colours of one state at the places every state paints.
   using U = std::uint32_t;

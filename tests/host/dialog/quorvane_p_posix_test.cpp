@@ -1,4 +1,4 @@
-// The README look-up among POSIX file types.
+// The README look-up on Linux: its two places, and POSIX file types under its name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,6 +11,23 @@ namespace {
 namespace fs = std::filesystem;
 
 using ReadmeTest = testing::TempFolderTest;
+
+TEST_F(ReadmeTest, OnlyARegularFileCountsAndTheNearerPlaceWins) {
+  // The plain build-tree and installed layouts are opened end to end; these are the odd cases.
+  const fs::path program = folder_ / "usr" / "lib" / "pellarin";
+  const fs::path doc = fs::path("share") / "doc" / "pellarin" / "README.md";
+  const fs::path nearer = folder_ / "usr" / "lib" / doc;
+  const fs::path farther = folder_ / "usr" / doc;
+  fs::create_directories(program);
+  fs::create_directories(nearer.parent_path());
+  fs::create_directories(farther.parent_path());
+  put(farther, "# Pellarin\n");
+  fs::create_directory(nearer);
+  EXPECT_EQ(findReadme(program), farther) << "a folder";
+  fs::remove(nearer);
+  put(nearer, "# Pellarin\n");
+  EXPECT_EQ(findReadme(program), nearer);
+}
 
 TEST_F(ReadmeTest, ANamedPipeUnderTheReadmesNameIsPassedOverUnopened) {
   const fs::path program = folder_ / "usr" / "lib" / "pellarin";

@@ -1,0 +1,125 @@
+#include "host/controls/gfx_frame_x_win32.h"
+
+#include "common/debug_log.h"
+#include "host/controls/canvas_paint_win32.h"
+
+namespace pellarin {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"GFXFrameX";
+
+bool registerClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kClassName;
+    return ::RegisterClassExW(&windowClass) != 0;
+  }();
+  return registered;
+}
+
+// What a container passes on: its controls tell the form, not the frame.
+bool isControlNotice(UINT message) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+GFXFrameXWin32::GFXFrameXWin32(HWND parent, int left, int top, Colour containerBackColour,
+                               int twipsPerPixel)
+    : frame_(containerBackColour, twipsPerPixel) {
+  frame_.onRedrawn = [this] { onRedrawn(); };
+  if (!registerClass(windowProcedure)) debugLog("frame: cannot register its window class\n");
+  if (!::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
+                         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top, 1, 1, parent, nullptr,
+                         ::GetModuleHandleW(nullptr), this)) {
+    debugLog("frame: no window: error %lu\n", ::GetLastError());
+  }
+}
+
+GFXFrameXWin32::~GFXFrameXWin32() {
+  frame_.onRedrawn = nullptr;
+  if (window_) {
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    ::DestroyWindow(window_);
+  }
+}
+
+void GFXFrameXWin32::onRedrawn() {
+  if (!window_) return;
+  const PixelCanvas& canvas = frame_.canvas();
+  RECT now{};
+  ::GetClientRect(window_, &now);
+  if (now.right != canvas.width() || now.bottom != canvas.height()) {
+    ::SetWindowPos(window_, nullptr, 0, 0, canvas.width(), canvas.height(),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ::InvalidateRect(window_, nullptr, FALSE);
+}
+
+void GFXFrameXWin32::paint(HDC dc) {
+  paintCanvas(dc, frame_.canvas());
+  if (paintOver) paintOver(dc);
+}
+
+LRESULT CALLBACK GFXFrameXWin32::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                 LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<GFXFrameXWin32*>(created->lpCreateParams);
+    self->window_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<GFXFrameXWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  return self->onMessage(message, wParam, lParam);
+}
+
+LRESULT GFXFrameXWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (isControlNotice(message)) {
+    if (HWND parent = ::GetParent(window_)) {
+      return ::SendMessageW(parent, message, wParam, lParam);
+    }
+  }
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT painting;
+      HDC dc = ::BeginPaint(window_, &painting);
+      if (dc) paint(dc);
+      ::EndPaint(window_, &painting);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      // Controls without a face of their own show the frame under them.
+      paint(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_NCDESTROY: {
+      HWND gone = window_;
+      ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      return ::DefWindowProcW(gone, message, wParam, lParam);
+    }
+    default:
+      return ::DefWindowProcW(window_, message, wParam, lParam);
+  }
+}
+
+}  // namespace pellarin
