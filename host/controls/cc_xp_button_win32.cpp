@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "common/debug_log.h"
+#include "common/window_win32.h"
 #include "host/controls/canvas_paint_win32.h"
 
 namespace pellarin {
@@ -11,22 +12,6 @@ namespace pellarin {
 namespace {
 
 constexpr const wchar_t* kClassName = L"ccXPButton";
-
-// Registered once for the process; the class outlives every button.
-bool registerClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    // Double clicks come as their own message, as the button's table wants them.
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    return ::RegisterClassExW(&windowClass) != 0;
-  }();
-  return registered;
-}
 
 MouseButton heldButtonOf(WPARAM keys) {
   if (keys & MK_LBUTTON) return MouseButton::kLeft;
@@ -67,7 +52,8 @@ ButtonKey keyOf(WPARAM key) {
 XPButtonWin32::XPButtonWin32(HWND parent, int left, int top, Colour containerBackColour,
                              TextPainter& painter, int twipsPerPixel)
     : button_(containerBackColour, painter, this, twipsPerPixel) {
-  if (!registerClass(windowProcedure)) debugLog("button: cannot register its window class\n");
+  // Double clicks come as their own message, as the button's table wants them.
+  registerWindowClass(kClassName, windowProcedure, nullptr, CS_DBLCLKS);
   // The window procedure takes this button from the creation parameters (WM_NCCREATE).
   if (!::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, left, top, 1, 1,
                          parent, nullptr, ::GetModuleHandleW(nullptr), this)) {
@@ -165,14 +151,10 @@ void XPButtonWin32::movePointerTo(ScreenPoint point) {
 
 LRESULT CALLBACK XPButtonWin32::windowProcedure(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<XPButtonWin32*>(created->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<XPButtonWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<XPButtonWin32>(window, message, lParam);
   if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  // Set before CreateWindowExW returns: the first messages already need it.
+  if (message == WM_NCCREATE) self->window_ = window;
   return self->onMessage(message, wParam, lParam);
 }
 

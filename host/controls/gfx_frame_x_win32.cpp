@@ -1,6 +1,7 @@
 #include "host/controls/gfx_frame_x_win32.h"
 
 #include "common/debug_log.h"
+#include "common/window_win32.h"
 #include "host/controls/canvas_paint_win32.h"
 
 namespace pellarin {
@@ -8,19 +9,6 @@ namespace pellarin {
 namespace {
 
 constexpr const wchar_t* kClassName = L"GFXFrameX";
-
-bool registerClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    return ::RegisterClassExW(&windowClass) != 0;
-  }();
-  return registered;
-}
 
 // What a container passes on: its controls tell the form, not the frame.
 bool isControlNotice(UINT message) {
@@ -45,7 +33,7 @@ GFXFrameXWin32::GFXFrameXWin32(HWND parent, int left, int top, Colour containerB
                                int twipsPerPixel)
     : frame_(containerBackColour, twipsPerPixel) {
   frame_.onRedrawn = [this] { onRedrawn(); };
-  if (!registerClass(windowProcedure)) debugLog("frame: cannot register its window class\n");
+  registerWindowClass(kClassName, windowProcedure, nullptr);
   if (!::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top, 1, 1, parent, nullptr,
                          ::GetModuleHandleW(nullptr), this)) {
@@ -80,14 +68,10 @@ void GFXFrameXWin32::paint(HDC dc) {
 
 LRESULT CALLBACK GFXFrameXWin32::windowProcedure(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<GFXFrameXWin32*>(created->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<GFXFrameXWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<GFXFrameXWin32>(window, message, lParam);
   if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  // Set before CreateWindowExW returns: the first messages already need it.
+  if (message == WM_NCCREATE) self->window_ = window;
   return self->onMessage(message, wParam, lParam);
 }
 

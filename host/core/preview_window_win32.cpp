@@ -75,12 +75,7 @@ void PreviewWindowWin32::paint() {
 
 LRESULT CALLBACK PreviewWindowWin32::procedure(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<PreviewWindowWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<PreviewWindowWin32>(window, message, lParam);
   if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
   switch (message) {
     case WM_PAINT:

@@ -67,13 +67,8 @@ std::unique_ptr<Timer> TimerServiceWin32::createTimer(std::chrono::milliseconds 
 
 LRESULT CALLBACK TimerServiceWin32::procedure(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-  }
+  auto* self = windowOwner<TimerServiceWin32>(window, message, lParam);
   if (message != WM_TIMER) return ::DefWindowProcW(window, message, wParam, lParam);
-  auto* self = reinterpret_cast<TimerServiceWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return 0;
   // Looked up at each tick: the timer may have gone meanwhile.
   const auto found = self->timers_.find(static_cast<UINT_PTR>(wParam));

@@ -28,13 +28,7 @@ TitledHiddenWindowWin32::~TitledHiddenWindowWin32() {
 
 LRESULT CALLBACK TitledHiddenWindowWin32::procedure(HWND window, UINT message, WPARAM wParam,
                                                     LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-  }
-  auto* self =
-      reinterpret_cast<TitledHiddenWindowWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<TitledHiddenWindowWin32>(window, message, lParam);
   switch (message) {
     case WM_CLOSE:
       // The form unloads on its own terms; the window goes with the program.

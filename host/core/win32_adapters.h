@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/window_win32.h"
 #include "host/core/music_lock.h"
 #include "host/core/pointer_control.h"
 #include "host/core/process_launcher.h"
@@ -155,8 +156,5 @@ class MusicLockWin32 final : public MusicLock {
   std::filesystem::path file_;
   std::intptr_t handle_ = -1;
 };
-
-// Registers a window class of this module once; the atom, 0 when it cannot be registered.
-ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background);
 
 }  // namespace pellarin

@@ -8,6 +8,7 @@
 #include "common/system_names.h"
 #include "common/text_encoding.h"
 #include "common/win32_text.h"
+#include "common/window_win32.h"
 #include "host/controls/canvas_paint_win32.h"
 #include "host/controls/text_painter_win32.h"
 #include "host/dialog/dialog_assets.h"
@@ -123,24 +124,6 @@ HBRUSH formBrush() {
   return brush;
 }
 
-bool registerClasses(WNDPROC dialog, WNDPROC part) {
-  static const bool registered = [=] {
-    WNDCLASSEXW dialogClass{};
-    dialogClass.cbSize = sizeof(dialogClass);
-    dialogClass.lpfnWndProc = dialog;
-    dialogClass.hInstance = instance();
-    dialogClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    dialogClass.hbrBackground = formBrush();
-    dialogClass.lpszClassName = kDialogClass;
-    WNDCLASSEXW partClass = dialogClass;
-    partClass.lpfnWndProc = part;
-    partClass.hbrBackground = nullptr;
-    partClass.lpszClassName = kPartClass;
-    return ::RegisterClassExW(&dialogClass) != 0 && ::RegisterClassExW(&partClass) != 0;
-  }();
-  return registered;
-}
-
 void fillRect(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
   ::FillRect(dc, &rect, brush);
@@ -199,9 +182,8 @@ FontSpec QuorvanePViewWin32::dialogFont() {
 
 QuorvanePViewWin32::QuorvanePViewWin32(TextPainter& painter)
     : twipsPerPixel_(screenTwipsPerPixel()) {
-  if (!registerClasses(dialogProcedure, partProcedure)) {
-    debugLog("dialog: cannot register its window classes\n");
-  }
+  registerWindowClass(kDialogClass, dialogProcedure, formBrush());
+  registerWindowClass(kPartClass, partProcedure, nullptr);
   font_ = createGdiFont(dialogFont());
   hand_ = handCursor();
   for (int i = 0; i < 2; ++i) {
@@ -684,24 +666,16 @@ LRESULT QuorvanePViewWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 LRESULT CALLBACK QuorvanePViewWin32::dialogProcedure(HWND window, UINT message, WPARAM wParam,
                                                      LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<QuorvanePViewWin32*>(created->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<QuorvanePViewWin32*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<QuorvanePViewWin32>(window, message, lParam);
   if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  // Set before CreateWindowExW returns: the first messages already need it.
+  if (message == WM_NCCREATE) self->window_ = window;
   return self->onMessage(message, wParam, lParam);
 }
 
 LRESULT CALLBACK QuorvanePViewWin32::partProcedure(HWND window, UINT message, WPARAM wParam,
                                                    LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created->lpCreateParams));
-  }
-  auto* part = reinterpret_cast<Part*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* part = windowOwner<Part>(window, message, lParam);
   if (!part) return ::DefWindowProcW(window, message, wParam, lParam);
   switch (message) {
     case WM_PAINT: {
