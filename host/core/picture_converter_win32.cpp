@@ -1,5 +1,5 @@
 // PictureConverterDl over LoadLibraryW and GetProcAddress. The converter takes its paths in the
-// system's code page (ANSI), as the description of its call gives them.
+// system's code page (ANSI): its exported call takes narrow strings.
 #include <windows.h>
 
 #include <cstdint>
