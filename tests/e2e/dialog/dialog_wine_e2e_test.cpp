@@ -4,12 +4,11 @@
 // This Linux program drives both with synthetic pointer and key events and reads back what Wine
 // put on the screen.
 //
-// From CTest's environment: WINEPREFIX (a prefix of this test's own), PELLARIN_WINE_RUN
-// (scripts/wine-run.sh), PELLARIN_WINE_BIN (the build's bin/), PELLARIN_WINE_RENDERER (the
-// renderer's Windows program or a stand-in), PELLARIN_DIALOG_RUNNER, PELLARIN_NOTE_PROGRAM
-// (the stand-in document viewer) and PELLARIN_README.
+// From CTest's environment: WINEPREFIX (a prefix of this test's own), PELLARIN_WINE_BIN (the
+// build's bin/), PELLARIN_DIALOG_RUNNER, PELLARIN_NOTE_PROGRAM (the stand-in document viewer)
+// and PELLARIN_README.
 
-#include "tests/support/e2e_support.h"  // first: gtest before Xlib
+#include "tests/support/wine_support.h"  // first: gtest before Xlib
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -40,13 +39,6 @@ const char* const kFileDialogTitle = "ﾌｧｲﾙを開く";
 constexpr std::uint32_t kFace = 0xE0E0E0;
 constexpr int kScreenWidth = 1024, kScreenHeight = 768;
 
-// How Wine names a path of this machine: on its drive Z:, with backslashes.
-std::string windowsPath(const fs::path& path) {
-  std::string text = "Z:" + path.string();
-  std::replace(text.begin(), text.end(), '/', '\\');
-  return text;
-}
-
 std::string environment(const char* name) {
   const char* value = ::getenv(name);
   return value ? value : "";
@@ -71,22 +63,15 @@ class DialogUnderWineTest : public TempFolderTest {
     ::setenv("PELLARIN_XVFB_SCREEN",
              (std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24").c_str(),
              1);
-    std::string output;
-    ASSERT_EQ(runCommand(environment("PELLARIN_WINE_RUN"), {"--start"}, &output, 300s), 0)
-        << output;
-    std::string display = readFile(fs::path(environment("WINEPREFIX")) / "pellarin-display");
-    display.erase(display.find_last_not_of('\n') + 1);
-    ::setenv("DISPLAY", display.c_str(), 1);
+    prefix_ = std::make_unique<WinePrefix>(environment("WINEPREFIX"));
+    ASSERT_TRUE(prefix_->booted());
   }
-  static void TearDownTestSuite() {
-    runCommand(environment("PELLARIN_WINE_RUN"), {"--stop"}, nullptr, 60s);
-  }
+  static void TearDownTestSuite() { prefix_.reset(); }
 
   void SetUp() override {
     TempFolderTest::SetUp();
-    wineRun_ = environment("PELLARIN_WINE_RUN");
     const std::string runner = environment("PELLARIN_DIALOG_RUNNER");
-    ASSERT_FALSE(wineRun_.empty() || runner.empty()) << "run through CTest";
+    ASSERT_FALSE(runner.empty()) << "run through CTest";
     program_ = folder_ / "program";
     fs::create_directories(program_);
     fs::copy_file(runner, program_ / "pellarin_dialog_runner.exe");
@@ -104,11 +89,7 @@ class DialogUnderWineTest : public TempFolderTest {
 
   std::unique_ptr<Process> startDialog() {
     fs::remove(report());
-    return std::make_unique<Process>(
-        wineRun_,
-        std::vector<std::string>{(program_ / "pellarin_dialog_runner.exe").string(),
-                                 windowsPath(report())},
-        log());
+    return prefix_->start(program_ / "pellarin_dialog_runner.exe", {windowsPath(report())}, log());
   }
   // Pellarin.scr with its three companions in a program folder of the test's, started with
   // "/C".
@@ -117,13 +98,11 @@ class DialogUnderWineTest : public TempFolderTest {
     if (!fs::exists(host / "Pellarin.scr")) {
       fs::create_directories(host);
       const fs::path bin = environment("PELLARIN_WINE_BIN");
-      for (const char* name : {"Pellarin.scr", "Pellarin1.dll", "kVeld.dll"}) {
+      for (const char* name : {"Pellarin.scr", "Pellarin1.dll", "Pellarin2.dll", "kVeld.dll"}) {
         fs::copy_file(bin / name, host / name);
       }
-      fs::copy_file(environment("PELLARIN_WINE_RENDERER"), host / "Pellarin2.dll");
     }
-    return std::make_unique<Process>(
-        wineRun_, std::vector<std::string>{(host / "Pellarin.scr").string(), "/C"}, log());
+    return prefix_->start(host / "Pellarin.scr", {"/C"}, log());
   }
   fs::path report() const { return folder_ / "report.txt"; }
   fs::path log() const { return folder_ / "dialog.log"; }
@@ -142,7 +121,7 @@ class DialogUnderWineTest : public TempFolderTest {
   // Runs a command of Wine's in the test's prefix to its end ("reg add ...").
   void wine(const std::vector<std::string>& args) {
     std::string output;
-    EXPECT_EQ(runCommand(wineRun_, args, &output, 60s), 0) << output;
+    EXPECT_EQ(prefix_->run(args.front(), {args.begin() + 1, args.end()}, &output), 0) << output;
   }
 
   // Waits for the dialog to be shown and painted; remembers its client origin.
@@ -240,7 +219,7 @@ class DialogUnderWineTest : public TempFolderTest {
                   a.width, a.height);
   }
 
-  std::string wineRun_;
+  static inline std::unique_ptr<WinePrefix> prefix_;
   fs::path program_;
   Display* display_ = nullptr;
   int originX_ = 0, originY_ = 0;
