@@ -5,12 +5,16 @@ namespace pellarin {
 bool EmulatedMessageQueue::peek(WindowMessage& message, bool remove, const EventSource& nextEvent) {
   if (!holding_) {
     WindowMessage next;
-    if (quitPosted_) {
-      next.message = kWmQuit;
-      next.wParam = static_cast<std::uintptr_t>(quitCode_);
-    } else if (!nextEvent(next)) {
-      if (!invalid_) return false;
-      next = WindowMessage{kWmPaint, 0, 0};
+    // Reading the events may itself post the quit (a window destroyed by another program is
+    // handled as it is read), so the quit is looked for again after them.
+    if (quitPosted_ || !nextEvent(next)) {
+      if (quitPosted_) {
+        next = WindowMessage{kWmQuit, static_cast<std::uintptr_t>(quitCode_), 0};
+      } else if (invalid_) {
+        next = WindowMessage{kWmPaint, 0, 0};
+      } else {
+        return false;
+      }
     }
     held_ = next;
     holding_ = true;

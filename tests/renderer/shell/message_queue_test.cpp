@@ -12,11 +12,13 @@ namespace pellarin {
 namespace {
 
 constexpr std::uint32_t kNothing = 0xFFFFFFFF;  // a peek that found nothing
+constexpr std::uint32_t kPostsQuit = 0x40000000;
 
 class QueueScript {
  public:
   // Runs `script` and returns the message numbers the peeks gave (kNothing for none). Steps:
   //   "e<n>"  the window system has event n waiting      "q<n>"  postQuit(n)
+  //   "d<n>"  an event whose reading posts quit n (the window destroyed by another program)
   //   "i" / "v"  invalidate / validate                  "p" / "t"  peek / take (peek and remove)
   std::vector<std::uint32_t> run(const std::vector<std::string>& script) {
     std::vector<std::uint32_t> seen;
@@ -25,6 +27,9 @@ class QueueScript {
       switch (step[0]) {
         case 'e':
           events_.push_back(number());
+          break;
+        case 'd':
+          events_.push_back(kPostsQuit | number());
           break;
         case 'q':
           queue_.postQuit(static_cast<int>(number()));
@@ -38,10 +43,16 @@ class QueueScript {
         default: {
           WindowMessage message{kNothing, 77, 0};
           const bool found = queue_.peek(message, step == "t", [&](WindowMessage& event) {
-            if (events_.empty()) return false;
-            event = WindowMessage{events_.front(), 0, 0};
-            events_.pop_front();
-            return true;
+            while (!events_.empty()) {
+              const std::uint32_t next = events_.front();
+              events_.pop_front();
+              if ((next & kPostsQuit) == 0) {
+                event = WindowMessage{next, 0, 0};
+                return true;
+              }
+              queue_.postQuit(static_cast<int>(next & ~kPostsQuit));
+            }
+            return false;
           });
           EXPECT_EQ(found, message.message != kNothing) << "found, yet the record is untouched";
           const bool quit = message.message == kWmQuit;
@@ -88,6 +99,8 @@ TEST(EmulatedMessageQueue, GivesMessagesInTheOrderAWindowsQueueWould) {
        {"e256", "p", "q0", "t", "t"},
        {kWmKeyDown, kWmKeyDown, kQuit0}},
       {"a held paint after validation", {"i", "p", "v", "t", "t"}, {kWmPaint, kWmPaint, kNothing}},
+      // Nothing else would wake the loop before its next frame, which may be far off.
+      {"a quit posted while the events are read", {"d3", "t", "t"}, {kQuit3, kNothing}},
   };
   for (const auto& c : cases) {
     QueueScript queue;
