@@ -23,4 +23,22 @@ Owner* windowOwner(HWND window, UINT message, LPARAM lParam) {
   return reinterpret_cast<Owner*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The window procedure of a class whose object owns one window: its `window_` is set from the
+// first message on (before CreateWindowExW returns) and cleared when the window goes
+// (WM_NCDESTROY; nothing of the window may be called after it); every message in between goes to
+// its `onMessage`. A class grants access with
+//   template <class> friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
+template <class Owner>
+LRESULT CALLBACK ownedWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Owner* owner = windowOwner<Owner>(window, message, lParam);
+  if (owner == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCREATE) owner->window_ = window;
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    owner->window_ = nullptr;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  return owner->onMessage(message, wParam, lParam);
+}
+
 }  // namespace pellarin

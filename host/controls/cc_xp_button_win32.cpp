@@ -53,7 +53,7 @@ XPButtonWin32::XPButtonWin32(HWND parent, int left, int top, Colour containerBac
                              TextPainter& painter, int twipsPerPixel)
     : button_(containerBackColour, painter, this, twipsPerPixel) {
   // Double clicks come as their own message, as the button's table wants them.
-  registerWindowClass(kClassName, windowProcedure, nullptr, CS_DBLCLKS);
+  registerWindowClass(kClassName, ownedWindowProcedure<XPButtonWin32>, nullptr, CS_DBLCLKS);
   // The window procedure takes this button from the creation parameters (WM_NCCREATE).
   if (!::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, left, top, 1, 1,
                          parent, nullptr, ::GetModuleHandleW(nullptr), this)) {
@@ -149,15 +149,6 @@ void XPButtonWin32::movePointerTo(ScreenPoint point) {
 
 // ---- Messages -----------------------------------------------------------------------------
 
-LRESULT CALLBACK XPButtonWin32::windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-  auto* self = windowOwner<XPButtonWin32>(window, message, lParam);
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-  // Set before CreateWindowExW returns: the first messages already need it.
-  if (message == WM_NCCREATE) self->window_ = window;
-  return self->onMessage(message, wParam, lParam);
-}
-
 LRESULT XPButtonWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT:
@@ -214,13 +205,6 @@ LRESULT XPButtonWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSELEAVE:
       button_.mouseLeft();
       return 0;
-    case WM_NCDESTROY: {
-      // Taken down with its parent: nothing of the window is left to call.
-      HWND gone = window_;
-      ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      return ::DefWindowProcW(gone, message, wParam, lParam);
-    }
     default:
       break;
   }

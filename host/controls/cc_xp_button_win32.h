@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "common/window_win32.h"
+
 #include "host/controls/button_window.h"
 #include "host/controls/cc_xp_button.h"
 
@@ -41,7 +43,8 @@ class XPButtonWin32 final : public ButtonWindow {
   void movePointerTo(ScreenPoint point) override;
 
  private:
-  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class>
+  friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK formHook(HWND form, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -33,7 +33,7 @@ GFXFrameXWin32::GFXFrameXWin32(HWND parent, int left, int top, Colour containerB
                                int twipsPerPixel)
     : frame_(containerBackColour, twipsPerPixel) {
   frame_.onRedrawn = [this] { onRedrawn(); };
-  registerWindowClass(kClassName, windowProcedure, nullptr);
+  registerWindowClass(kClassName, ownedWindowProcedure<GFXFrameXWin32>, nullptr);
   if (!::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top, 1, 1, parent, nullptr,
                          ::GetModuleHandleW(nullptr), this)) {
@@ -66,15 +66,6 @@ void GFXFrameXWin32::paint(HDC dc) {
   if (paintOver) paintOver(dc);
 }
 
-LRESULT CALLBACK GFXFrameXWin32::windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                                 LPARAM lParam) {
-  auto* self = windowOwner<GFXFrameXWin32>(window, message, lParam);
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-  // Set before CreateWindowExW returns: the first messages already need it.
-  if (message == WM_NCCREATE) self->window_ = window;
-  return self->onMessage(message, wParam, lParam);
-}
-
 LRESULT GFXFrameXWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (isControlNotice(message)) {
     if (HWND parent = ::GetParent(window_)) {
@@ -95,12 +86,6 @@ LRESULT GFXFrameXWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
-    case WM_NCDESTROY: {
-      HWND gone = window_;
-      ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      return ::DefWindowProcW(gone, message, wParam, lParam);
-    }
     default:
       return ::DefWindowProcW(window_, message, wParam, lParam);
   }

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "common/window_win32.h"
+
 #include <functional>
 
 #include "host/controls/gfx_frame_x.h"
@@ -32,7 +34,8 @@ class GFXFrameXWin32 final {
   std::function<void(HDC)> paintOver;
 
  private:
-  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class>
+  friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void onRedrawn();
   void paint(HDC dc);

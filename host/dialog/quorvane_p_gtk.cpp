@@ -13,6 +13,7 @@
 #include "host/controls/canvas_paint_gtk.h"
 #include "host/controls/twips.h"
 #include "host/dialog/dialog_assets.h"
+#include "host/dialog/dialog_button.h"
 #include "host/dialog/dialog_layout.h"
 #include "host/dialog/dialog_texts.h"
 #include "host/dialog/frame_extents_x11.h"
@@ -219,16 +220,10 @@ void QuorvanePViewGtk::buildButtons(TextPainter& painter) {
       {&setButton_, dialog_texts::kSetButton, L::kSetButton, false},
       {&cancelButton_, dialog_texts::kCancelButton, L::kCancelButton, false},
   };
+  const FontSpec font{kDialogFontFamily, L::kFontPoints, false, false, L::kFontCharset};
   for (const Spec& spec : specs) {
     auto view = std::make_unique<XPButtonGtk>(kFormBack, painter);
-    ccXPButton& button = view->button();
-    button.setSizeTwips(spec.at.width, spec.at.height);
-    PropertyBag properties;
-    properties.writeString("Caption", spec.caption);
-    properties.writeString("Font.Name", kDialogFontFamily);
-    properties.writeDouble("Font.Size", L::kFontPoints);
-    properties.writeInt("Font.Charset", L::kFontCharset);
-    button.loadProperties(properties);
+    setUpDialogButton(view->button(), spec.caption, spec.at, font);
     const int left = spec.onFrame ? onFrameX(spec.at.left) : px(spec.at.left);
     const int top = spec.onFrame ? onFrameY(spec.at.top) : px(spec.at.top);
     gtk_fixed_put(GTK_FIXED(fixed_), view->widget(), left, top);

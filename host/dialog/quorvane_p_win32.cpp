@@ -12,6 +12,7 @@
 #include "host/controls/canvas_paint_win32.h"
 #include "host/controls/text_painter_win32.h"
 #include "host/dialog/dialog_assets.h"
+#include "host/dialog/dialog_button.h"
 #include "host/dialog/dialog_texts.h"
 #include "host/dialog/quorvane_p.h"
 
@@ -182,7 +183,7 @@ FontSpec QuorvanePViewWin32::dialogFont() {
 
 QuorvanePViewWin32::QuorvanePViewWin32(TextPainter& painter)
     : twipsPerPixel_(screenTwipsPerPixel()) {
-  registerWindowClass(kDialogClass, dialogProcedure, formBrush());
+  registerWindowClass(kDialogClass, ownedWindowProcedure<QuorvanePViewWin32>, formBrush());
   registerWindowClass(kPartClass, partProcedure, nullptr);
   font_ = createGdiFont(dialogFont());
   hand_ = handCursor();
@@ -265,14 +266,7 @@ void QuorvanePViewWin32::buildButtons(TextPainter& painter) {
   for (const Spec& spec : specs) {
     auto view = std::make_unique<XPButtonWin32>(spec.parent, px(spec.at.left), px(spec.at.top),
                                                 kFormBack, painter, twipsPerPixel_);
-    ccXPButton& button = view->button();
-    button.setSizeTwips(spec.at.width, spec.at.height);
-    PropertyBag properties;
-    properties.writeString("Caption", spec.caption);
-    properties.writeString("Font.Name", font.family);
-    properties.writeDouble("Font.Size", font.sizePoints);
-    properties.writeInt("Font.Charset", font.charset);
-    button.loadProperties(properties);
+    setUpDialogButton(view->button(), spec.caption, spec.at, font);
     view->followForm(window_);
     *spec.slot = std::move(view);
   }
@@ -652,25 +646,10 @@ LRESULT QuorvanePViewWin32::onMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
       }
       break;
-    case WM_NCDESTROY: {
-      HWND gone = window_;
-      ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      return ::DefWindowProcW(gone, message, wParam, lParam);
-    }
     default:
       break;
   }
   return ::DefWindowProcW(window_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK QuorvanePViewWin32::dialogProcedure(HWND window, UINT message, WPARAM wParam,
-                                                     LPARAM lParam) {
-  auto* self = windowOwner<QuorvanePViewWin32>(window, message, lParam);
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-  // Set before CreateWindowExW returns: the first messages already need it.
-  if (message == WM_NCCREATE) self->window_ = window;
-  return self->onMessage(message, wParam, lParam);
 }
 
 LRESULT CALLBACK QuorvanePViewWin32::partProcedure(HWND window, UINT message, WPARAM wParam,

@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include "common/window_win32.h"
+
 #include <array>
 #include <memory>
 #include <string>
@@ -90,7 +92,8 @@ class QuorvanePViewWin32 final : public DialogView {
   HCURSOR cursorOver(HWND part) const;
   bool handleAccessKey(wchar_t typed);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class>
+  friend LRESULT CALLBACK ownedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK partProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   int twipsPerPixel_;
