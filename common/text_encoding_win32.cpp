@@ -80,25 +80,47 @@ std::optional<std::string> systemCodePageToUtf8(std::string_view text) {
   return convert(text, CP_ACP, CP_UTF8);
 }
 
-std::wstring wideText(std::string_view utf8) {
-  if (utf8.empty() || utf8.size() > INT_MAX) return std::wstring();
-  const int length = static_cast<int>(utf8.size());
-  const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+namespace {
+
+// Lenient: what has no form comes out as the code page's replacement.
+std::wstring lenientWide(std::string_view text, UINT codePage) {
+  if (text.empty() || text.size() > INT_MAX) return std::wstring();
+  const int length = static_cast<int>(text.size());
+  const int needed = ::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
   if (needed <= 0) return std::wstring();
   std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), needed);
+  ::MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), needed);
   return wide;
 }
 
-std::string utf8Text(std::wstring_view wide) {
+std::string lenientNarrow(std::wstring_view wide, UINT codePage) {
   if (wide.empty() || wide.size() > INT_MAX) return std::string();
   const int length = static_cast<int>(wide.size());
   const int needed =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+      ::WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return std::string();
   std::string text(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), needed, nullptr, nullptr);
+  ::WideCharToMultiByte(codePage, 0, wide.data(), length, text.data(), needed, nullptr, nullptr);
   return text;
+}
+
+}  // namespace
+
+std::wstring wideText(std::string_view utf8) {
+  return lenientWide(utf8, CP_UTF8);
+}
+
+std::string utf8Text(std::wstring_view wide) {
+  return lenientNarrow(wide, CP_UTF8);
+}
+
+std::wstring wideFromSystemCodePage(std::string_view bytes) {
+  return lenientWide(bytes, CP_ACP);
+}
+
+std::string systemCodePageLookAlike(std::string_view utf8) {
+  if (std::optional<std::string> exact = utf8ToSystemCodePage(utf8)) return *exact;
+  return lenientNarrow(wideText(utf8), CP_ACP);
 }
 
 }  // namespace pellarin

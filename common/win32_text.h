@@ -11,4 +11,10 @@ namespace pellarin {
 std::wstring wideText(std::string_view utf8);
 std::string utf8Text(std::wstring_view wide);
 
+// Bytes in the system's (ANSI) code page as the narrow calls read them.
+std::wstring wideFromSystemCodePage(std::string_view bytes);
+// The text for a narrow call: exact in the system's code page where it can be, else with the
+// system's look-alikes or "?" for what has no form there.
+std::string systemCodePageLookAlike(std::string_view utf8);
+
 }  // namespace pellarin

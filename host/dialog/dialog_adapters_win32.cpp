@@ -63,20 +63,6 @@ LRESULT CALLBACK setTitleOnActivation(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(hook, code, wParam, lParam);
 }
 
-// The text in the ANSI code page, with "?" for what has no form there.
-std::string ansiOrLookAlike(std::string_view utf8) {
-  if (std::optional<std::string> exact = utf8ToSystemCodePage(utf8)) return *exact;
-  const std::wstring wide = wideText(utf8);
-  if (wide.empty()) return {};
-  const int length = static_cast<int>(wide.size());
-  const int needed =
-      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return {};
-  std::string text(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), needed, nullptr, nullptr);
-  return text;
-}
-
 }  // namespace
 
 std::string openFileFilter(const FileChooserRequest& request) {
@@ -96,7 +82,7 @@ std::string openFileFilter(const FileChooserRequest& request) {
 
 std::optional<std::string> FileChooserWin32::chooseFile(const FileChooserRequest& request) {
   const std::string filter = openFileFilter(request);
-  const std::string title = ansiOrLookAlike(request.title);
+  const std::string title = systemCodePageLookAlike(request.title);
   // The folder in the ANSI code page; one that has no form there opens where the system
   // chooses.
   const std::optional<std::string> folder = utf8ToSystemCodePage(request.initialFolder);

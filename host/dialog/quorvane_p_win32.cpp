@@ -109,13 +109,7 @@ HCURSOR handCursor() {
 // The title as the narrow ("A") calls read its code page 932 bytes on this system.
 std::wstring titleOfNarrowCalls() {
   const std::optional<std::string> bytes = utf8ToCp932(kDialogTitle);
-  if (!bytes || bytes->empty()) return {};
-  const int length = static_cast<int>(bytes->size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, 0, bytes->data(), length, nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring title(static_cast<std::size_t>(needed), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, bytes->data(), length, title.data(), needed);
-  return title;
+  return bytes ? wideFromSystemCodePage(*bytes) : std::wstring();
 }
 
 // The form's background; it lives as long as the window class that paints with it.
