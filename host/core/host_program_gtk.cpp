@@ -75,11 +75,7 @@ class HostForms final : public StartUpForms {
                                                                   work,
                                                                   pictureFilePath(),
                                                                   {}});
-    form_ = std::make_unique<Quorvane_S>(
-        *services_,
-        std::array<PictureView, 3>{assets::nebulaPicture(), assets::flamesPicture(),
-                                   assets::spectrumPicture()},
-        options);
+    form_ = std::make_unique<Quorvane_S>(*services_, assets::runModePictures(), options);
     // The system or a screen-saver daemon asking the program to end is an unload request like
     // the renderer's end.
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {

@@ -67,11 +67,7 @@ class HostForms final : public StartUpForms {
                                                                   work,
                                                                   pictureFilePath(),
                                                                   {}});
-    form_ = std::make_unique<Quorvane_S>(
-        *services_,
-        std::array<PictureView, 3>{assets::nebulaPicture(), assets::flamesPicture(),
-                                   assets::spectrumPicture()},
-        options);
+    form_ = std::make_unique<Quorvane_S>(*services_, assets::runModePictures(), options);
     // The form's window: the title the single-instance rule finds, and where the system asks
     // the program to end (the session ends, or someone closes it), an unload request like the
     // renderer's end.
