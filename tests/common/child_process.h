@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -19,8 +18,7 @@ inline constexpr gid_t kOrdinaryGroup = 65534;
 
 enum class ChildUser { Same, Ordinary };
 
-// "ok" when body returned true; "failed" when it returned false; otherwise how the child ended
-// ("blocked" when the alarm ended it).
+// "ok" when body returned true, "blocked" when the alarm ended it, otherwise how it ended.
 inline std::string inChild(const std::function<bool()>& body, ChildUser user = ChildUser::Same,
                            unsigned alarmSeconds = 30) {
   const pid_t child = ::fork();
@@ -35,20 +33,10 @@ inline std::string inChild(const std::function<bool()>& body, ChildUser user = C
   }
   int status = 0;
   if (::waitpid(child, &status, 0) != child) return "lost";
-  if (WIFSIGNALED(status)) {
-    if (WTERMSIG(status) == SIGALRM) return "blocked";
-    return std::string("killed by ") + ::strsignal(WTERMSIG(status));
-  }
-  switch (WEXITSTATUS(status)) {
-    case 0:
-      return "ok";
-    case 1:
-      return "failed";
-    case 2:
-      return "could not become an ordinary user";
-    default:
-      return "exit " + std::to_string(WEXITSTATUS(status));
-  }
+  if (WIFSIGNALED(status)) return WTERMSIG(status) == SIGALRM ? "blocked" : "killed";
+  return WEXITSTATUS(status) == 0   ? "ok"
+         : WEXITSTATUS(status) == 1 ? "failed"
+                                    : "could not become an ordinary user";
 }
 
 }  // namespace pellarin::testing

@@ -9,7 +9,6 @@ namespace pellarin::testing {
 
 // Sets a variable where both the C library and the system calls of this process read it.
 void setEnvironment(const std::string& name, const std::string& value);
-void unsetEnvironment(const std::string& name);
 
 // Points the work folder of this process into folder / "config" (and the home folder, where the
 // platform has one that matters, to folder / "home"): the work folder is then

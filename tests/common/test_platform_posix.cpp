@@ -8,10 +8,6 @@ void setEnvironment(const std::string& name, const std::string& value) {
   ::setenv(name.c_str(), value.c_str(), 1);
 }
 
-void unsetEnvironment(const std::string& name) {
-  ::unsetenv(name.c_str());
-}
-
 void isolateWorkFolder(const std::filesystem::path& folder) {
   setEnvironment("XDG_CONFIG_HOME", (folder / "config").string());
   setEnvironment("HOME", (folder / "home").string());

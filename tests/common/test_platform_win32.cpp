@@ -21,11 +21,6 @@ void setEnvironment(const std::string& name, const std::string& value) {
   ::_wputenv_s(wide(name).c_str(), wide(value).c_str());
 }
 
-void unsetEnvironment(const std::string& name) {
-  ::SetEnvironmentVariableW(wide(name).c_str(), nullptr);
-  ::_wputenv_s(wide(name).c_str(), L"");
-}
-
 void isolateWorkFolder(const std::filesystem::path& folder) {
   setEnvironment("PELLARIN_WORK_FOLDER_PARENT", pathText(folder / "config"));
 }

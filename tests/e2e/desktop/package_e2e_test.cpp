@@ -10,7 +10,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <sstream>
 
 namespace pellarin::testing {
@@ -104,14 +103,8 @@ TEST_F(DebianPackage, InstallsRunsAndRemovesWithoutLeavingAFile) {
   ASSERT_EQ(dpkg({"-i", package.string()}, &output), 0) << output;
   installedHere_ = true;
   ASSERT_EQ(runCommand("/usr/bin/dpkg", {"-L", "pellarin"}, &output), 0) << output;
+  // Where each file goes is the install test's; here the list is what must go again.
   const std::vector<std::string> files = lines(output);
-  for (const char* expected :
-       {"/usr/bin/pellarin", "/usr/bin/pellarin-add-to-xscreensaver", "/usr/lib/pellarin/Pellarin",
-        "/usr/lib/pellarin/Pellarin1.dll", "/usr/lib/pellarin/Pellarin2.dll",
-        "/usr/lib/pellarin/kVeld.dll", "/usr/share/xscreensaver/config/pellarin.xml",
-        "/usr/share/applications/pellarin.desktop", "/usr/share/doc/pellarin/README.md"}) {
-    EXPECT_NE(std::find(files.begin(), files.end(), expected), files.end()) << expected;
-  }
 
   // An ordinary user runs the screen saver by the command's name, and ends it with Escape.
   Display* display = openDisplay();

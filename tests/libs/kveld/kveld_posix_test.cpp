@@ -1,5 +1,5 @@
-// kVeld never waits on its file: a named pipe or a device in the picture file's place is refused
-// at once (a renderer blocked in the open could not be ended by Escape).
+// A renderer blocked in opening its picture file could not be ended by Escape: a named pipe or a
+// device in the file's place is refused at once.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,19 +18,18 @@ TEST_F(KveldPosixTest, PipesAndDevicesAreRefusedWithoutWaiting) {
   const std::string fifo = path("Pellarin.dat").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& file : {fifo, std::string("/dev/zero")}) {
-    SCOPED_TRACE(file);
     KveldReader reader;
     DecoderProperties* record = reader.open(file);
     auto read = std::async(std::launch::async,
                            [record] { return kveldRead(record, KVELD_MODE_PARAMETERS); });
     if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-      // Let a blocked open go: a writer end makes it return, so the test can end.
+      // A writer end lets a blocked open return, so the test can end.
       const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-      ADD_FAILURE() << "kveldRead is waiting on its file";
+      ADD_FAILURE() << "kveldRead is waiting on " << file;
       read.wait();
       ::close(writer);
     }
-    EXPECT_EQ(read.get(), KVELD_ERROR_FILE);
+    EXPECT_EQ(read.get(), KVELD_ERROR_FILE) << file;
     EXPECT_EQ(kveldRelease(record), KVELD_OK);
   }
 }

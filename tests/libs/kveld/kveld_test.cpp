@@ -1,11 +1,9 @@
-// The decoder library's contract as the renderer uses it: statuses, the record's fields, pixel
-// order, which damaged files still show, and that nothing is left behind on any path (the
-// sanitizer build checks the leaks).
+// The decoder library's contract as the renderer uses it (the sanitizer build checks that no
+// path leaks).
 #include "libs/kveld/kveld.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +14,6 @@ namespace {
 
 class KveldTest : public LibTestFolder {
  protected:
-  DecoderProperties* open(const std::string& file) { return reader_.open(file); }
   KveldReader reader_;
 };
 
@@ -26,7 +23,7 @@ int colourBits(const RgbImage& image, int column, int row) {
   return (p[0] > 128 ? 4 : 0) | (p[1] > 128 ? 2 : 0) | (p[2] > 128 ? 1 : 0);
 }
 
-TEST_F(KveldTest, DecodesPackedRgbRowsInFileOrderAndFailsOnDataThatEndsHalfWay) {
+TEST_F(KveldTest, DecodesPackedRgbRowsInFileOrder) {
   // Odd width: rows of 45 x 3 bytes are packed with no padding. The top rows are red/blue, the
   // bottom rows white, so a flipped image would show.
   const Bytes jpeg = makeJpeg(45, 16, [](int c, int r, std::uint8_t* p) {
@@ -41,24 +38,12 @@ TEST_F(KveldTest, DecodesPackedRgbRowsInFileOrderAndFailsOnDataThatEndsHalfWay) 
   EXPECT_EQ(colourBits(image, 40, 3), 1);   // blue
   EXPECT_EQ(colourBits(image, 44, 15), 7);  // white
 
-  const Bytes big = makeJpeg(64, 64, [](int c, int r, std::uint8_t* p) {
-    p[0] = p[1] = p[2] = static_cast<std::uint8_t>(c ^ r);
-  });
-  // Cut half-way through the image data.
-  const std::size_t scan = markerOffset(big, 0xDA);
-  const Bytes cut(big.begin(), big.begin() + (scan + big.size()) / 2);
-  EXPECT_EQ(reader_.decode(put("cut.jpg", cut), image), KVELD_ERROR_DECODE);
-  EXPECT_EQ(reader_.record()->imageWidth, 64) << "the header was read";
-}
-
-TEST_F(KveldTest, AFileFromAnotherEncoderDecodesToItsColours) {
-  RgbImage image;
+  // Made by another encoder, so a channel swap in both directions of our own codec shows.
   ASSERT_EQ(reader_.decode(put("known.jpg", knownQuadrantJpeg()), image), KVELD_OK);
   const int expected[2][2] = {{4, 2}, {1, 7}};  // red, green / blue, white
-  for (int row : {1, 6, 9, 14}) {
-    for (int column : {1, 6, 9, 14}) {
-      EXPECT_EQ(colourBits(image, column, row), expected[row / 8][column / 8])
-          << column << ',' << row;
+  for (int row : {1, 14}) {
+    for (int column : {1, 14}) {
+      EXPECT_EQ(colourBits(image, column, row), expected[row / 8][column / 8]) << column << row;
     }
   }
 }
@@ -72,17 +57,15 @@ TEST_F(KveldTest, DamageThatLeavesThePictureWholeIsAcceptedAndACutFileIsNot) {
     jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), stray.begin(), stray.end());
     return jpeg;
   };
-  const std::size_t frame = markerOffset(known, 0xC0), scan = markerOffset(known, 0xDA);
-  const std::size_t end = markerOffset(known, 0xD9, scan);
+  const std::size_t scan = markerOffset(known, 0xDA), end = markerOffset(known, 0xD9, scan);
   const struct {
     const char* name;
     Bytes file;
     int32_t status;
   } rows[] = {
-      {"stray bytes before the frame header", inserted(frame, {0x12, 0x34, 0x56}), KVELD_OK},
+      {"stray bytes before the frame header", inserted(markerOffset(known, 0xC0), {0x12, 0x34}),
+       KVELD_OK},
       {"stray bytes before the scan", inserted(scan, {0x00, 0x7F}), KVELD_OK},
-      {"fill bytes before a marker", inserted(scan, {0xFF, 0xFF}), KVELD_OK},
-      {"bytes after the end marker", inserted(known.size(), {0x01, 0x02, 0x03}), KVELD_OK},
       {"no end marker", Bytes(known.begin(), known.begin() + end), KVELD_ERROR_DECODE},
       {"cut in the image data", Bytes(known.begin(), known.begin() + end - 10), KVELD_ERROR_DECODE},
   };
@@ -91,7 +74,6 @@ TEST_F(KveldTest, DamageThatLeavesThePictureWholeIsAcceptedAndACutFileIsNot) {
     RgbImage image;
     ASSERT_EQ(reader_.decode(put("damaged.jpg", row.file), image), row.status);
     if (row.status == KVELD_OK) {
-      EXPECT_EQ(colourBits(image, 3, 3), 4);
       EXPECT_EQ(colourBits(image, 12, 12), 7);
     }
   }
@@ -101,63 +83,38 @@ TEST_F(KveldTest, ParameterReadStatuses) {
   const Bytes good = knownQuadrantJpeg();
   Bytes lossless = good;
   lossless[markerOffset(good, 0xC0) + 1] = 0xC3;
-  Bytes noSize = withDeclaredSize(good, 0, 16);
-  std::filesystem::create_directory(path("folder.jpg"));
   const struct {
     std::string file;
     int32_t status, width;
   } rows[] = {
       {path("missing.jpg").string(), KVELD_ERROR_FILE, 0},
-      {path("folder.jpg").string(), KVELD_ERROR_FILE, 0},
       {put("empty.jpg", {}), KVELD_ERROR_NOT_JPEG, 0},
-      {put("cut.jpg", Bytes(good.begin(), good.begin() + 20)), KVELD_ERROR_NOT_JPEG, 0},
-      // The header stops before the first scan: no decoder knows enough to start.
-      {put("header.jpg", Bytes(good.begin(), good.begin() + markerOffset(good, 0xDA))),
-       KVELD_ERROR_NOT_JPEG, 0},
       {put("lossless.jpg", lossless), KVELD_ERROR_NOT_JPEG, 0},
-      {put("nosize.jpg", noSize), KVELD_ERROR_NOT_JPEG, 0},
-      {put("huge.jpg", withDeclaredSize(good, 60000, 60000)), KVELD_ERROR_TOO_LARGE, 0},
       {put("over.jpg", withDeclaredSize(good, 8192, 8193)), KVELD_ERROR_TOO_LARGE, 0},
       // Exactly the limit: only the header is read, nothing is decoded.
       {put("limit.jpg", withDeclaredSize(good, 8192, 8192)), KVELD_OK, 8192},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.file);
-    DecoderProperties* r = open(row.file);
-    EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), row.status);
+    DecoderProperties* r = reader_.open(row.file);
+    EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), row.status) << row.file;
     EXPECT_EQ(r->imageWidth, row.width);
     EXPECT_EQ(kveldRelease(r), KVELD_OK);
   }
 }
 
-TEST_F(KveldTest, DestinationThatDoesNotMatchTheImageIsRefused) {
+TEST_F(KveldTest, ADestinationThatDoesNotMatchTheImageIsRefused) {
   const std::string file = put("picture.jpg", knownQuadrantJpeg());
   std::vector<std::uint8_t> pixels(16 * 17 * 4);
   const struct {
     int32_t width, height, channels, order;
   } rows[] = {{17, 16, 3, 1}, {16, 17, 3, 1}, {16, 16, 4, 1}, {16, 16, 3, 0}};
   for (const auto& row : rows) {
-    DecoderProperties* r = open(file);
+    DecoderProperties* r = reader_.open(file);
     ASSERT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);
     KveldReader::aim(r, pixels.data(), row.width, row.height, row.channels, row.order);
     EXPECT_EQ(kveldRead(r, KVELD_MODE_IMAGE), KVELD_ERROR_ARGUMENT) << &row - rows;
     EXPECT_EQ(kveldRelease(r), KVELD_OK);
   }
-}
-
-TEST_F(KveldTest, RecordLifecycleIsChecked) {
-  DecoderProperties zeroed{};
-  EXPECT_EQ(kveldRead(&zeroed, KVELD_MODE_PARAMETERS), KVELD_ERROR_NOT_INITIALISED);
-  EXPECT_EQ(kveldRelease(&zeroed), KVELD_ERROR_NOT_INITIALISED);
-
-  DecoderProperties* r = open(put("picture.jpg", knownQuadrantJpeg()));
-  // A second parameter read replaces the first one's data rather than leaking it.
-  EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);
-  EXPECT_EQ(kveldRead(r, KVELD_MODE_PARAMETERS), KVELD_OK);
-  EXPECT_EQ(kveldRelease(r), KVELD_OK);
-  EXPECT_EQ(kveldRelease(r), KVELD_ERROR_NOT_INITIALISED) << "release is not repeated";
-  EXPECT_EQ(kveldInitialise(r), KVELD_OK) << "a released record can be prepared again";
-  EXPECT_EQ(kveldRelease(r), KVELD_OK);
 }
 
 }  // namespace

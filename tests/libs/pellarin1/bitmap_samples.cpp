@@ -68,10 +68,8 @@ Bytes makeBitmap(int width, int height, const BitmapLayout& layout,
   return file;
 }
 
-Bytes makeRgbBitmap(int width, int height, const Bytes& rgb, bool topDown) {
-  BitmapLayout layout;
-  layout.topDown = topDown;
-  return makeBitmap(width, height, layout, [&](int column, int row) {
+Bytes makeRgbBitmap(int width, int height, const Bytes& rgb) {
+  return makeBitmap(width, height, BitmapLayout{}, [&](int column, int row) {
     const std::uint8_t* p = &rgb[(static_cast<std::size_t>(row) * width + column) * 3];
     return std::uint32_t{p[2]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[0]} << 16;
   });

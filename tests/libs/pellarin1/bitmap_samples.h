@@ -27,7 +27,7 @@ struct BitmapLayout {
 Bytes makeBitmap(int width, int height, const BitmapLayout& layout,
                  const std::function<std::uint32_t(int, int)>& value);
 
-// A 24-bit bitmap of packed RGB pixels.
-Bytes makeRgbBitmap(int width, int height, const Bytes& rgb, bool topDown = false);
+// A bottom-up 24-bit bitmap of packed RGB pixels.
+Bytes makeRgbBitmap(int width, int height, const Bytes& rgb);
 
 }  // namespace pellarin::testing

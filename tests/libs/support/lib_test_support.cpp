@@ -83,15 +83,7 @@ std::size_t markerOffset(const Bytes& jpeg, std::uint8_t code, std::size_t from)
 }
 
 Bytes withDeclaredSize(Bytes jpeg, std::uint16_t width, std::uint16_t height) {
-  std::size_t frame = 0;
-  for (std::uint8_t code : {0xC0, 0xC1, 0xC2}) {
-    try {
-      frame = markerOffset(jpeg, code);
-      break;
-    } catch (const std::runtime_error&) {
-    }
-  }
-  if (frame == 0) throw std::runtime_error("no frame header");
+  const std::size_t frame = markerOffset(jpeg, 0xC0);
   jpeg[frame + 5] = static_cast<std::uint8_t>(height >> 8);
   jpeg[frame + 6] = static_cast<std::uint8_t>(height & 0xFF);
   jpeg[frame + 7] = static_cast<std::uint8_t>(width >> 8);

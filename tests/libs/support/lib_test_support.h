@@ -40,7 +40,7 @@ void* findFunction(const std::string& path, const char* name);
 Bytes makeJpeg(int width, int height, const std::function<void(int, int, std::uint8_t*)>& pixel);
 // A 16 x 16 JPEG made by another encoder: quadrants red, green (top), blue, white (bottom).
 Bytes knownQuadrantJpeg();
-// The same JPEG with its frame header declaring width x height.
+// A baseline JPEG with its frame header declaring width x height.
 Bytes withDeclaredSize(Bytes jpeg, std::uint16_t width, std::uint16_t height);
 // The offset of the first marker `code` (the FF before it) at or after `from`.
 std::size_t markerOffset(const Bytes& jpeg, std::uint8_t code, std::size_t from = 2);
@@ -64,7 +64,6 @@ class KveldReader {
                   std::int32_t order = KVELD_ORDER_RGB);
   // The renderer's sequence on `file`: the first failing status or 0, with the image.
   std::int32_t decode(const std::string& file, RgbImage& image);
-  DecoderProperties* record() const { return record_.get(); }
 
  private:
   std::unique_ptr<DecoderProperties> record_;
